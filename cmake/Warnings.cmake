@@ -1,0 +1,15 @@
+# Warning flags for the project's own targets (never for third-party code).
+#
+#   tarvo_target_warnings(<target>)
+#
+# -Wall -Wextra always; -Werror too when TARVO_WERROR is ON.
+
+option(TARVO_WERROR "Treat compiler warnings as errors in tarvo's own targets" OFF)
+
+function(tarvo_target_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${TARVO_WERROR}>:/WX>)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${TARVO_WERROR}>:-Werror>)
+  endif()
+endfunction()

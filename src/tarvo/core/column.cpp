@@ -1,0 +1,290 @@
+#include "tarvo/core/column.hpp"
+
+#include <bit>
+#include <cmath>
+
+#include "tarvo/core/errors.hpp"
+
+namespace tarvo::core {
+
+Column::Column(Kind kind, size_t n_nulls) : kind_(kind), tags_(n_nulls, kNull), bits_(n_nulls, 0) {}
+
+Column Column::from_values(const std::vector<Value>& values, std::optional<Kind> hint) {
+    bool any = false, all_bool = true, all_int = true, all_num = true, all_text = true;
+    for (const auto& v : values) {
+        if (v.is_null()) continue;
+        any = true;
+        all_bool &= v.is_bool();
+        all_int &= v.is_int();
+        all_num &= (v.is_int() || v.is_double());
+        all_text &= v.is_text();
+    }
+    Kind k = Kind::mixed;
+    if (!any) k = hint.value_or(Kind::mixed);
+    else if (all_bool) k = Kind::boolean;
+    else if (all_int) k = Kind::i64;
+    else if (all_num) k = Kind::f64;
+    else if (all_text) k = Kind::str;
+    Column c(k);
+    c.reserve(values.size());
+    for (const auto& v : values) c.push_back(v);
+    return c;
+}
+
+Column Column::of_i64(std::vector<std::optional<int64_t>> v) {
+    Column c(Kind::i64);
+    c.reserve(v.size());
+    for (auto& x : v) x ? c.push_int(*x) : c.push_null();
+    return c;
+}
+
+Column Column::of_f64(std::vector<std::optional<double>> v) {
+    Column c(Kind::f64);
+    c.reserve(v.size());
+    for (auto& x : v) x ? c.push_double(*x) : c.push_null();
+    return c;
+}
+
+Column Column::of_str(std::vector<std::optional<std::string>> v) {
+    Column c(Kind::str);
+    c.reserve(v.size());
+    for (auto& x : v) x ? c.push_text(std::move(*x)) : c.push_null();
+    return c;
+}
+
+Column Column::repeat(const Value& v, size_t n) {
+    Column c = from_values({v});
+    c.tags_.clear();
+    c.bits_.clear();
+    c.texts_.clear();
+    c.reserve(n);
+    for (size_t i = 0; i < n; ++i) c.push_back(v);
+    return c;
+}
+
+Value Column::get(size_t i) const {
+    switch (tags_[i]) {
+        case kNull: return Value();
+        case kBool: return Value(bits_[i] != 0);
+        case kInt: return Value(static_cast<int64_t>(bits_[i]));
+        case kReal: return Value(std::bit_cast<double>(bits_[i]));
+        case kText: return Value(texts_[bits_[i]]);
+    }
+    return Value();
+}
+
+std::string Column::text_form(size_t i) const {
+    if (tags_[i] == kNull) return null_text(kind_);
+    if (tags_[i] == kText) return texts_[bits_[i]];
+    return get(i).text_form(kind_);
+}
+
+int64_t Column::int_at(size_t i) const { return static_cast<int64_t>(bits_[i]); }
+double Column::double_at(size_t i) const { return std::bit_cast<double>(bits_[i]); }
+const std::string& Column::text_at(size_t i) const { return texts_[bits_[i]]; }
+
+std::optional<double> Column::number_at(size_t i) const {
+    switch (tags_[i]) {
+        case kBool: return bits_[i] ? 1.0 : 0.0;
+        case kInt: return static_cast<double>(static_cast<int64_t>(bits_[i]));
+        case kReal: return std::bit_cast<double>(bits_[i]);
+        default: return std::nullopt;
+    }
+}
+
+void Column::widen_for(const Value& v) {
+    if (v.is_null() || kind_ == Kind::mixed) return;
+    bool fits = (kind_ == Kind::boolean && v.is_bool()) || (kind_ == Kind::i64 && v.is_int()) ||
+                (kind_ == Kind::f64 && (v.is_double() || v.is_int())) ||
+                (kind_ == Kind::str && v.is_text());
+    if (fits) return;
+    // An i64 column receiving a double becomes f64, as a numeric column would.
+    if (kind_ == Kind::i64 && v.is_double()) {
+        for (size_t i = 0; i < tags_.size(); ++i)
+            if (tags_[i] == kInt) {
+                bits_[i] = std::bit_cast<uint64_t>(static_cast<double>(static_cast<int64_t>(bits_[i])));
+                tags_[i] = kReal;
+            }
+        kind_ = Kind::f64;
+        return;
+    }
+    kind_ = Kind::mixed;
+}
+
+void Column::store(size_t i, const Value& v) {
+    if (v.is_null()) {
+        tags_[i] = kNull;
+        bits_[i] = 0;
+    } else if (v.is_bool()) {
+        tags_[i] = kBool;
+        bits_[i] = v.as_bool() ? 1 : 0;
+    } else if (v.is_int()) {
+        if (kind_ == Kind::f64) {
+            tags_[i] = kReal;
+            bits_[i] = std::bit_cast<uint64_t>(static_cast<double>(v.as_int()));
+        } else {
+            tags_[i] = kInt;
+            bits_[i] = static_cast<uint64_t>(v.as_int());
+        }
+    } else if (v.is_double()) {
+        tags_[i] = kReal;
+        bits_[i] = std::bit_cast<uint64_t>(v.as_double());
+    } else {
+        if (tags_[i] == kText) {
+            texts_[bits_[i]] = v.as_text();
+        } else {
+            tags_[i] = kText;
+            bits_[i] = texts_.size();
+            texts_.push_back(v.as_text());
+        }
+    }
+}
+
+void Column::set(size_t i, const Value& v) {
+    widen_for(v);
+    store(i, v);
+}
+
+void Column::set_null(size_t i) {
+    tags_[i] = kNull;
+    bits_[i] = 0;
+}
+
+void Column::push_back(const Value& v) {
+    widen_for(v);
+    tags_.push_back(kNull);
+    bits_.push_back(0);
+    store(tags_.size() - 1, v);
+}
+
+void Column::push_null() {
+    tags_.push_back(kNull);
+    bits_.push_back(0);
+}
+
+void Column::push_int(int64_t v) {
+    if (kind_ != Kind::i64 && kind_ != Kind::mixed) return push_back(Value(v));
+    tags_.push_back(kInt);
+    bits_.push_back(static_cast<uint64_t>(v));
+}
+
+void Column::push_double(double v) {
+    if (kind_ != Kind::f64 && kind_ != Kind::mixed) return push_back(Value(v));
+    tags_.push_back(kReal);
+    bits_.push_back(std::bit_cast<uint64_t>(v));
+}
+
+void Column::push_text(std::string v) {
+    if (kind_ != Kind::str && kind_ != Kind::mixed) return push_back(Value(std::move(v)));
+    tags_.push_back(kText);
+    bits_.push_back(texts_.size());
+    texts_.push_back(std::move(v));
+}
+
+void Column::push_bool(bool v) { push_back(Value(v)); }
+
+void Column::reserve(size_t n) {
+    tags_.reserve(n);
+    bits_.reserve(n);
+    if (kind_ == Kind::str) texts_.reserve(n);
+}
+
+Column Column::astype(Kind k) const {
+    Column out(k);
+    out.reserve(size());
+    for (size_t i = 0; i < size(); ++i) {
+        switch (k) {
+            case Kind::str: out.push_text(text_form(i)); break;
+            case Kind::mixed: out.push_back(get(i)); break;
+            case Kind::f64:
+            case Kind::i64: {
+                if (tags_[i] == kNull) {
+                    out.push_null();
+                    break;
+                }
+                std::optional<double> d =
+                    tags_[i] == kText ? parse_number(text_at(i)) : number_at(i);
+                if (!d) throw ValueError("could not convert string to float: '" + text_at(i) + "'");
+                if (k == Kind::f64) {
+                    out.push_double(*d);
+                } else if (tags_[i] == kInt) {
+                    out.push_int(int_at(i));
+                } else {
+                    auto t = truncate_to_int(*d);
+                    if (!t || static_cast<double>(*t) != *d)
+                        throw ValueError("cannot convert non-whole value " + format_double(*d) +
+                                         " to integer");
+                    out.push_int(*t);
+                }
+                break;
+            }
+            case Kind::boolean: {
+                if (tags_[i] == kNull) {
+                    out.push_null();
+                } else if (tags_[i] == kText) {
+                    throw ValueError("cannot convert text to boolean: '" + text_at(i) + "'");
+                } else {
+                    out.push_bool(*number_at(i) != 0);
+                }
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+Column Column::to_numeric() const {
+    Column out(Kind::f64);
+    out.reserve(size());
+    for (size_t i = 0; i < size(); ++i) {
+        std::optional<double> d = tags_[i] == kText ? parse_number(text_at(i)) : number_at(i);
+        d ? out.push_double(*d) : out.push_null();
+    }
+    return out;
+}
+
+Column Column::take(const std::vector<size_t>& rows) const {
+    Column out(kind_);
+    out.reserve(rows.size());
+    for (size_t r : rows) {
+        if (tags_[r] == kText) {
+            out.tags_.push_back(kText);
+            out.bits_.push_back(out.texts_.size());
+            out.texts_.push_back(texts_[bits_[r]]);
+        } else {
+            out.tags_.push_back(tags_[r]);
+            out.bits_.push_back(bits_[r]);
+        }
+    }
+    return out;
+}
+
+Column Column::filter(const std::vector<uint8_t>& mask) const {
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < mask.size() && i < size(); ++i)
+        if (mask[i]) rows.push_back(i);
+    return take(rows);
+}
+
+void Column::append(const Column& other) {
+    if (other.kind_ != kind_ && !other.empty()) {
+        for (size_t i = 0; i < other.size(); ++i) push_back(other.get(i));
+        return;
+    }
+    for (size_t i = 0; i < other.size(); ++i) {
+        if (other.tags_[i] == kText) {
+            push_text(other.texts_[other.bits_[i]]);
+        } else {
+            tags_.push_back(other.tags_[i]);
+            bits_.push_back(other.bits_[i]);
+        }
+    }
+}
+
+std::vector<uint8_t> Column::mask(const std::function<bool(const Value&)>& pred) const {
+    std::vector<uint8_t> m(size());
+    for (size_t i = 0; i < size(); ++i) m[i] = pred(get(i)) ? 1 : 0;
+    return m;
+}
+
+}  // namespace tarvo::core

@@ -1,0 +1,99 @@
+// Typed columns with a validity mask.
+//
+// A Column has a declared kind (boolean, i64, f64, str, mixed) and stores each cell as a tag
+// plus an 8-byte payload (texts live in a side vector), so typed and mixed columns share one
+// layout: 9 bytes per non-text cell. The kind decides how a null is written in text form
+// ("nan", "<NA>", "None") and what `astype` does. Typed columns accept only values of their
+// kind (an int in an f64 column is stored as a double); a value of another kind makes the
+// column mixed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tarvo/core/value.hpp"
+
+namespace tarvo::core {
+
+class Column {
+public:
+    explicit Column(Kind kind = Kind::mixed, size_t n_nulls = 0);
+
+    // A column of the given values; the kind is inferred (all bools -> boolean, all ints ->
+    // i64, ints and doubles -> f64, all texts -> str, otherwise mixed; nulls do not count;
+    // an all-null column is mixed unless `hint` is given).
+    static Column from_values(const std::vector<Value>& values,
+                              std::optional<Kind> hint = std::nullopt);
+    static Column of_i64(std::vector<std::optional<int64_t>> v);
+    static Column of_f64(std::vector<std::optional<double>> v);
+    static Column of_str(std::vector<std::optional<std::string>> v);
+    // `n` copies of one value, with the value's kind.
+    static Column repeat(const Value& v, size_t n);
+
+    Kind kind() const { return kind_; }
+    size_t size() const { return tags_.size(); }
+    bool empty() const { return tags_.empty(); }
+
+    bool is_null(size_t i) const { return tags_[i] == kNull; }
+    Value get(size_t i) const;
+    // Text form of cell i; a null gives null_text(kind()).
+    std::string text_form(size_t i) const;
+
+    // Fast typed reads; the cell must be non-null and of that storage.
+    bool is_int_cell(size_t i) const { return tags_[i] == kInt; }
+    bool is_double_cell(size_t i) const { return tags_[i] == kReal; }
+    bool is_text_cell(size_t i) const { return tags_[i] == kText; }
+    bool is_bool_cell(size_t i) const { return tags_[i] == kBool; }
+    int64_t int_at(size_t i) const;
+    double double_at(size_t i) const;
+    const std::string& text_at(size_t i) const;
+    bool bool_at(size_t i) const { return bits_[i] != 0; }
+    // Numeric value of an int, double or bool cell; nothing for null and text cells.
+    std::optional<double> number_at(size_t i) const;
+
+    void set(size_t i, const Value& v);
+    void set_null(size_t i);
+    void push_back(const Value& v);
+    void push_null();
+    void push_int(int64_t v);
+    void push_double(double v);
+    void push_text(std::string v);
+    void push_bool(bool v);
+    void reserve(size_t n);
+
+    // Conversion of every cell:
+    //  str: every cell becomes its text form, nulls included ("nan", "<NA>", "None");
+    //  f64: numbers as doubles, texts through parse_number (ValueError when a text is not a
+    //       number), nulls stay null;
+    //  i64: like f64, then the value must be whole (ValueError otherwise);
+    //  boolean: truthiness of numbers; texts are a ValueError;
+    //  mixed: cells unchanged.
+    Column astype(Kind k) const;
+    // Number conversion that never fails: cells that are not numbers become null (f64 result).
+    Column to_numeric() const;
+
+    // Rows selected by position, in the given order.
+    Column take(const std::vector<size_t>& rows) const;
+    // Rows where mask[i] is non-zero.
+    Column filter(const std::vector<uint8_t>& mask) const;
+    // Appends the cells of another column (kinds merge like push_back).
+    void append(const Column& other);
+
+    // Cells for which the predicate over the value holds (mask).
+    std::vector<uint8_t> mask(const std::function<bool(const Value&)>& pred) const;
+
+private:
+    enum Tag : uint8_t { kNull = 0, kBool, kInt, kReal, kText };
+    void store(size_t i, const Value& v);
+    void widen_for(const Value& v);
+
+    Kind kind_;
+    std::vector<uint8_t> tags_;
+    std::vector<uint64_t> bits_;  // int64, double bits, bool, or index into texts_
+    std::vector<std::string> texts_;
+};
+
+}  // namespace tarvo::core

@@ -1,0 +1,211 @@
+// Documents: the marts' trees of mappings (keys in insertion order), lists, texts, numbers,
+// booleans and nulls, plus one more kind, `rows`: a row table (a Table, one column per key)
+// that presents itself as a list of mappings to readers and to the JSON writer, so the
+// scoreboard never holds one map per firm.
+//
+// Documents have value semantics: copying copies the tree (containers are boxed, so a
+// Document is small). Builders return new documents; in-place changes go through references.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "tarvo/core/table.hpp"
+#include "tarvo/core/value.hpp"
+
+namespace tarvo::core {
+
+enum class DocKind { null, boolean, integer, real, text, list, dict, rows };
+
+// Short names so a kind test reads `isinstance(doc, dict)`.
+inline constexpr DocKind dict = DocKind::dict;
+inline constexpr DocKind list = DocKind::list;
+
+// Owning pointer with deep copy.
+template <class T>
+class Box {
+public:
+    Box() : p_(std::make_unique<T>()) {}
+    explicit Box(T v) : p_(std::make_unique<T>(std::move(v))) {}
+    Box(const Box& o) : p_(std::make_unique<T>(*o.p_)) {}
+    Box(Box&&) noexcept = default;
+    Box& operator=(const Box& o) {
+        if (this != &o) p_ = std::make_unique<T>(*o.p_);
+        return *this;
+    }
+    Box& operator=(Box&&) noexcept = default;
+    T& operator*() { return *p_; }
+    const T& operator*() const { return *p_; }
+    T* operator->() { return p_.get(); }
+    const T* operator->() const { return p_.get(); }
+
+private:
+    std::unique_ptr<T> p_;
+};
+
+class Document;
+
+// Mapping with keys in insertion order; constant-time lookup once it grows past a few keys.
+class Dict {
+public:
+    using Item = std::pair<std::string, Document>;
+
+    size_t size() const { return items_.size(); }
+    bool empty() const { return items_.empty(); }
+    bool contains(std::string_view key) const { return find_pos(key) != npos; }
+    Document* find(std::string_view key);
+    const Document* find(std::string_view key) const;
+    // The value under `key`; KeyError when absent.
+    Document& at(std::string_view key);
+    const Document& at(std::string_view key) const;
+    // Inserts at the end, or replaces the value in place keeping the key's position.
+    Document& set(std::string_view key, Document value);
+    // Removes the key; false when absent.
+    bool erase(std::string_view key);
+
+    std::vector<Item>::iterator begin() { return items_.begin(); }
+    std::vector<Item>::iterator end() { return items_.end(); }
+    std::vector<Item>::const_iterator begin() const { return items_.begin(); }
+    std::vector<Item>::const_iterator end() const { return items_.end(); }
+
+private:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+    static constexpr size_t kIndexFrom = 16;
+    size_t find_pos(std::string_view key) const;
+    void rebuild_index();
+
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view k) const { return std::hash<std::string_view>{}(k); }
+    };
+    std::vector<Item> items_;
+    std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>> index_;
+};
+
+using List = std::vector<Document>;
+
+class Document {
+public:
+    using Storage = std::variant<Null, bool, int64_t, double, std::string, Box<List>, Box<Dict>,
+                                 Box<Table>>;
+
+    Document() = default;
+    Document(Null) {}
+    Document(std::nullptr_t) {}
+    Document(bool b) : v_(b) {}
+    Document(int v) : v_(int64_t{v}) {}
+    Document(int64_t v) : v_(v) {}
+    Document(double v) : v_(v) {}
+    Document(std::string s) : v_(std::move(s)) {}
+    Document(std::string_view s) : v_(std::string(s)) {}
+    Document(const char* s) : v_(std::string(s)) {}
+    Document(List l) : v_(Box<List>(std::move(l))) {}
+    Document(Dict d) : v_(Box<Dict>(std::move(d))) {}
+    // A row table: one row per list element, one key per column.
+    static Document rows(Table t) {
+        Document d;
+        d.v_ = Box<Table>(std::move(t));
+        return d;
+    }
+    // A scalar value as a document (null, bool, int, double, text).
+    static Document of(const Value& v);
+    static Document empty_dict() { return Document(Dict{}); }
+    static Document empty_list() { return Document(List{}); }
+
+    DocKind kind() const { return static_cast<DocKind>(v_.index()); }
+    bool is_null() const { return kind() == DocKind::null; }
+    bool is_dict() const { return kind() == DocKind::dict; }
+    bool is_list() const { return kind() == DocKind::list; }
+    bool is_rows() const { return kind() == DocKind::rows; }
+    bool is_text() const { return kind() == DocKind::text; }
+    bool is_int() const { return kind() == DocKind::integer; }
+    bool is_real() const { return kind() == DocKind::real; }
+    bool is_bool() const { return kind() == DocKind::boolean; }
+
+    // Typed access; TypeError when the document is of another kind.
+    Dict& as_dict();
+    const Dict& as_dict() const;
+    List& as_list();
+    const List& as_list() const;
+    Table& as_rows();
+    const Table& as_rows() const;
+    const std::string& as_text() const;
+    int64_t as_int() const;
+    double as_real() const;
+    bool as_bool() const;
+
+    // Scalar documents as a Value (TypeError for containers).
+    Value to_value() const;
+    // Number of elements of a list, rows of a row table, keys of a dict (TypeError otherwise).
+    size_t size() const;
+
+    // Dict shortcuts: find (nullptr when absent or not a dict), at (KeyError), set.
+    const Document* get(std::string_view key) const;
+    Document* get(std::string_view key);
+    Document& operator[](std::string_view key) { return as_dict().at(key); }
+    const Document& operator[](std::string_view key) const { return as_dict().at(key); }
+    Document& set(std::string_view key, Document value) {
+        return as_dict().set(key, std::move(value));
+    }
+
+    const Storage& storage() const { return v_; }
+
+    // Deep, kind-sensitive equality (a row table equals a list of equal mappings).
+    bool operator==(const Document& o) const;
+
+private:
+    Storage v_;
+};
+
+// The document's kind test, as operations use it on entry to reject another kind.
+inline bool isinstance(const Document& d, DocKind k) { return d.kind() == k; }
+
+// Throws TypeError("<name> must be a dict, not <kind>") unless `d` is a mapping.
+void require_dict(const Document& d, std::string_view name);
+
+const char* doc_kind_name(DocKind k);
+
+// Row `i` of a row table or a list of mappings, read by key: the cell value (null when the
+// row lacks the key), without building a map.
+class RowView {
+public:
+    RowView(const Table& t, size_t i) : table_(&t), row_(i) {}
+    bool has(std::string_view key) const { return table_->has(key); }
+    Value get(std::string_view key) const {
+        const Column* c = table_->find(key);
+        return c ? c->get(row_) : Value();
+    }
+    size_t index() const { return row_; }
+    const Table& table() const { return *table_; }
+
+private:
+    const Table* table_;
+    size_t row_;
+};
+
+// Read access to a document's rows as a table: the row table itself when the document is
+// one (no copy), or a table built from a list of mappings (see rows_to_table). A null or
+// absent document reads as an empty table.
+class RowsRef {
+public:
+    explicit RowsRef(const Document* rows);
+    const Table& operator*() const { return *table_; }
+    const Table* operator->() const { return table_; }
+
+private:
+    Table owned_;
+    const Table* table_;
+};
+
+// A row table built from a list of mapping documents whose values are scalars (one column per
+// key in order of first appearance, null where a row lacks the key). A row table is returned
+// as it is.
+Table rows_to_table(const Document& rows);
+
+}  // namespace tarvo::core

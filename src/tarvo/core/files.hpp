@@ -1,0 +1,50 @@
+// File helpers: atomic replacement, sorted glob, directory creation, printed path form.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::core {
+
+namespace fs = std::filesystem;
+
+// Writes a file through a temporary file in the same directory, renamed into place on
+// commit(), so a reader never sees half a file. Destroyed without commit(), the temporary
+// file is removed and the target is left as it was.
+class AtomicFile {
+public:
+    explicit AtomicFile(const fs::path& target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    std::ostream& stream() { return out_; }
+    // Flushes, checks for write errors (OSError) and renames into place.
+    void commit();
+
+private:
+    fs::path target_, tmp_;
+    std::ofstream out_;
+    bool committed_ = false;
+};
+
+// Replaces `target` with `content` atomically.
+void write_file_atomic(const fs::path& target, std::string_view content);
+
+// Reads a whole file (FileNotFoundError / OSError).
+std::string read_file(const fs::path& path);
+
+// Entries of `dir` whose names match the glob `pattern` (case-sensitive; "*" does not match a
+// leading "."), sorted by the full path's bytes. A missing directory gives no entries.
+std::vector<fs::path> sorted_glob(const fs::path& dir, std::string_view pattern);
+
+// Creates a directory and its missing parents; an existing directory is fine.
+void make_dirs(const fs::path& dir);
+
+// The path as printed: normal form, no doubled or trailing separators.
+std::string path_text(const fs::path& p);
+
+}  // namespace tarvo::core

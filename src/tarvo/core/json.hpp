@@ -1,0 +1,26 @@
+// JSON writer for documents.
+//
+// Two option sets:
+//   indented: 2 spaces per level, "," at line ends, keys followed by ": ";
+//   compact:  no whitespace at all ("," and ":").
+// Both: keys in insertion order, characters outside ASCII written as themselves, control
+// characters escaped, floats in their text form, NaN / Infinity / -Infinity as bare tokens,
+// no newline after the final bracket. A row table is written as a list of mappings.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "tarvo/core/document.hpp"
+
+namespace tarvo::core {
+
+enum class JsonStyle { indented, compact };
+
+void write_json(std::ostream& os, const Document& doc, JsonStyle style);
+std::string to_json(const Document& doc, JsonStyle style);
+
+// A JSON string literal (with quotes) for a UTF-8 text.
+std::string json_quote(std::string_view s);
+
+}  // namespace tarvo::core

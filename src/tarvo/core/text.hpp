@@ -1,0 +1,25 @@
+// Unicode-aware text helpers (ICU): whitespace trimming and full case mapping in the root
+// locale, so "İ" lower-cases to "i" + U+0307 and "cıss_x" upper-cases to "CISS_X".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvo::core {
+
+// Removes Unicode white space (u_isUWhiteSpace) from both ends of a UTF-8 text.
+std::string_view trim_view(std::string_view s);
+inline std::string trim(std::string_view s) { return std::string(trim_view(s)); }
+
+std::string to_lower(std::string_view utf8);
+std::string to_upper(std::string_view utf8);
+
+bool starts_with(std::string_view s, std::string_view prefix);
+bool ends_with(std::string_view s, std::string_view suffix);
+bool contains(std::string_view s, std::string_view part);
+
+// Joins texts with a separator.
+std::string join(const std::vector<std::string>& parts, std::string_view sep);
+
+}  // namespace tarvo::core

@@ -1,0 +1,165 @@
+#include "tarvo/core/value.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "tarvo/core/text.hpp"
+
+namespace tarvo::core {
+
+const char* kind_name(Kind k) {
+    switch (k) {
+        case Kind::boolean: return "boolean";
+        case Kind::i64: return "i64";
+        case Kind::f64: return "f64";
+        case Kind::str: return "str";
+        case Kind::mixed: return "mixed";
+    }
+    return "?";
+}
+
+const char* null_text(Kind k) {
+    switch (k) {
+        case Kind::f64: return "nan";
+        case Kind::i64: return "<NA>";
+        default: return "None";
+    }
+}
+
+double Value::to_double() const {
+    if (is_int()) return static_cast<double>(as_int());
+    if (is_bool()) return as_bool() ? 1.0 : 0.0;
+    return as_double();
+}
+
+std::string Value::text_form(Kind null_kind) const {
+    struct Visitor {
+        Kind null_kind;
+        std::string operator()(Null) const { return null_text(null_kind); }
+        std::string operator()(bool b) const { return b ? "True" : "False"; }
+        std::string operator()(int64_t v) const { return std::to_string(v); }
+        std::string operator()(double v) const { return format_double(v); }
+        std::string operator()(const std::string& s) const { return s; }
+    };
+    return std::visit(Visitor{null_kind}, v_);
+}
+
+std::string format_double(double x) {
+    if (std::isnan(x)) return "nan";
+    if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
+    if (x == 0) return std::signbit(x) ? "-0.0" : "0.0";
+
+    // Shortest round-trip digits in scientific form, e.g. "1.2345e+02".
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    std::string sci(buf, res.ptr);
+    bool neg = sci[0] == '-';
+    if (neg) sci.erase(0, 1);
+    auto epos = sci.find('e');
+    std::string mant = sci.substr(0, epos);
+    int exp = std::atoi(sci.c_str() + epos + 1);
+    std::string digits;
+    for (char c : mant)
+        if (c != '.') digits += c;
+
+    std::string out = neg ? "-" : "";
+    if (exp >= -4 && exp < 16) {
+        int point = exp + 1;  // digits before the decimal point
+        if (point <= 0) {
+            out += "0.";
+            out.append(static_cast<size_t>(-point), '0');
+            out += digits;
+        } else if (static_cast<size_t>(point) >= digits.size()) {
+            out += digits;
+            out.append(static_cast<size_t>(point) - digits.size(), '0');
+            out += ".0";
+        } else {
+            out += digits.substr(0, static_cast<size_t>(point));
+            out += '.';
+            out += digits.substr(static_cast<size_t>(point));
+        }
+        return out;
+    }
+    out += digits.substr(0, 1);
+    if (digits.size() > 1) {
+        out += '.';
+        out += digits.substr(1);
+    }
+    char ebuf[16];
+    std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exp < 0 ? '-' : '+', exp < 0 ? -exp : exp);
+    return out + ebuf;
+}
+
+std::string group_thousands(int64_t n) {
+    std::string digits = std::to_string(n);
+    size_t start = (n < 0) ? 1 : 0;
+    std::string out;
+    size_t len = digits.size() - start;
+    for (size_t i = 0; i < len; ++i) {
+        if (i > 0 && (len - i) % 3 == 0) out += ',';
+        out += digits[start + i];
+    }
+    return (n < 0 ? "-" : "") + out;
+}
+
+static bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+std::optional<double> parse_number(std::string_view text) {
+    std::string_view t = trim_view(text);
+    size_t i = 0, n = t.size();
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t d0 = i;
+    while (i < n && is_digit(t[i])) ++i;
+    if (i == d0) return std::nullopt;
+    if (i < n && t[i] == '.') {
+        ++i;
+        size_t f0 = i;
+        while (i < n && is_digit(t[i])) ++i;
+        if (i == f0) return std::nullopt;
+    }
+    if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        size_t e0 = i;
+        while (i < n && is_digit(t[i])) ++i;
+        if (i == e0) return std::nullopt;
+    }
+    if (i != n) return std::nullopt;
+    std::string s(t);
+    return std::strtod(s.c_str(), nullptr);
+}
+
+std::optional<double> to_number(const Value& v) {
+    if (v.is_null()) return std::nullopt;
+    if (v.is_text()) return parse_number(v.as_text());
+    double d = v.to_double();
+    if (std::isnan(d)) return std::nullopt;
+    return d;
+}
+
+double round_half_even(double x, int decimals) {
+    if (!std::isfinite(x)) return x;
+    // printf rounds the exact binary value correctly, exact ties to even.
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    double r = std::strtod(buf, nullptr);
+    if (r == 0) r = std::copysign(0.0, x);
+    return r;
+}
+
+std::optional<int64_t> truncate_to_int(double x) {
+    if (!std::isfinite(x)) return std::nullopt;
+    double t = std::trunc(x);
+    if (t < -9.2233720368547758e18 || t >= 9.2233720368547758e18) return std::nullopt;
+    return static_cast<int64_t>(t);
+}
+
+bool is_missing_text(std::string_view t, bool with_nat) {
+    return t.empty() || t == "nan" || t == "None" || t == "NaN" || t == "<NA>" ||
+           (with_nat && t == "NaT");
+}
+
+}  // namespace tarvo::core

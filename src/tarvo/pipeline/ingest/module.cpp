@@ -1,0 +1,12 @@
+// Registers the module "tarvo.pipeline.ingest": its entries and the source text of its files.
+#include "tarvo/embedded/tarvo_pipeline_ingest.hpp"
+#include "tarvo/modules/registry.hpp"
+
+namespace tarvo::ingest {
+
+void register_module(modules::Registry& r) {
+    modules::Module& m = r.add(modules::Module("tarvo.pipeline.ingest"));
+    m.add_sources(embedded::tarvo_pipeline_ingest);
+}
+
+}  // namespace tarvo::ingest

@@ -1,0 +1,528 @@
+#include "tarvo/vandel/vandel.hpp"
+
+#include <duckdb.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace tarvo::vandel {
+
+namespace {
+
+duckdb_database as_db(void* p) { return static_cast<duckdb_database>(p); }
+duckdb_connection as_con(void* p) { return static_cast<duckdb_connection>(p); }
+
+const char* kind_for(duckdb_error_type t) {
+    switch (t) {
+        case DUCKDB_ERROR_OUT_OF_RANGE: return "OutOfRangeException";
+        case DUCKDB_ERROR_CONVERSION: return "ConversionException";
+        case DUCKDB_ERROR_MISMATCH_TYPE: return "TypeMismatchException";
+        case DUCKDB_ERROR_DIVIDE_BY_ZERO: return "DivideByZeroException";
+        case DUCKDB_ERROR_SERIALIZATION: return "SerializationException";
+        case DUCKDB_ERROR_TRANSACTION: return "TransactionException";
+        case DUCKDB_ERROR_NOT_IMPLEMENTED: return "NotImplementedException";
+        case DUCKDB_ERROR_CATALOG: return "CatalogException";
+        case DUCKDB_ERROR_PARSER: return "ParserException";
+        case DUCKDB_ERROR_CONSTRAINT: return "ConstraintException";
+        case DUCKDB_ERROR_SYNTAX: return "SyntaxException";
+        case DUCKDB_ERROR_BINDER: return "BinderException";
+        case DUCKDB_ERROR_IO: return "IOException";
+        case DUCKDB_ERROR_INTERRUPT: return "InterruptException";
+        case DUCKDB_ERROR_FATAL: return "FatalException";
+        case DUCKDB_ERROR_INTERNAL: return "InternalException";
+        case DUCKDB_ERROR_INVALID_INPUT: return "InvalidInputException";
+        case DUCKDB_ERROR_OUT_OF_MEMORY: return "OutOfMemoryException";
+        case DUCKDB_ERROR_PERMISSION: return "PermissionException";
+        case DUCKDB_ERROR_DEPENDENCY: return "DependencyException";
+        case DUCKDB_ERROR_SEQUENCE: return "SequenceException";
+        default: return nullptr;
+    }
+}
+
+[[noreturn]] void fail(const std::string& message, const char* kind = nullptr) {
+    throw WarehouseError(kind ? kind : error_kind_from_message(message), message);
+}
+
+// Owns a duckdb_result.
+struct Result {
+    duckdb_result r{};
+    bool live = false;
+    ~Result() {
+        if (live) duckdb_destroy_result(&r);
+    }
+    void check(duckdb_state st) {
+        live = true;
+        if (st == DuckDBError) {
+            const char* msg = duckdb_result_error(&r);
+            std::string text = msg ? msg : "unknown warehouse error";
+            fail(text, kind_for(duckdb_result_error_type(&r)));
+        }
+    }
+};
+
+struct Prepared {
+    duckdb_prepared_statement p = nullptr;
+    ~Prepared() {
+        if (p) duckdb_destroy_prepare(&p);
+    }
+};
+
+struct ValueHandle {
+    duckdb_value v = nullptr;
+    ValueHandle() = default;
+    ValueHandle(ValueHandle&& o) noexcept : v(o.v) { o.v = nullptr; }
+    ValueHandle(const ValueHandle&) = delete;
+    ValueHandle& operator=(const ValueHandle&) = delete;
+    ~ValueHandle() {
+        if (v) duckdb_destroy_value(&v);
+    }
+};
+
+bool supported(duckdb_type t) {
+    switch (t) {
+        case DUCKDB_TYPE_BOOLEAN:
+        case DUCKDB_TYPE_TINYINT:
+        case DUCKDB_TYPE_SMALLINT:
+        case DUCKDB_TYPE_INTEGER:
+        case DUCKDB_TYPE_BIGINT:
+        case DUCKDB_TYPE_UTINYINT:
+        case DUCKDB_TYPE_USMALLINT:
+        case DUCKDB_TYPE_UINTEGER:
+        case DUCKDB_TYPE_UBIGINT:
+        case DUCKDB_TYPE_HUGEINT:
+        case DUCKDB_TYPE_FLOAT:
+        case DUCKDB_TYPE_DOUBLE:
+        case DUCKDB_TYPE_DECIMAL:
+        case DUCKDB_TYPE_VARCHAR:
+        case DUCKDB_TYPE_DATE:
+        case DUCKDB_TYPE_TIMESTAMP:
+        case DUCKDB_TYPE_SQLNULL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+core::Kind kind_of(duckdb_type t) {
+    switch (t) {
+        case DUCKDB_TYPE_BOOLEAN: return core::Kind::boolean;
+        case DUCKDB_TYPE_TINYINT:
+        case DUCKDB_TYPE_SMALLINT:
+        case DUCKDB_TYPE_INTEGER:
+        case DUCKDB_TYPE_BIGINT:
+        case DUCKDB_TYPE_UTINYINT:
+        case DUCKDB_TYPE_USMALLINT:
+        case DUCKDB_TYPE_UINTEGER:
+        case DUCKDB_TYPE_UBIGINT: return core::Kind::i64;
+        case DUCKDB_TYPE_HUGEINT:
+        case DUCKDB_TYPE_FLOAT:
+        case DUCKDB_TYPE_DOUBLE:
+        case DUCKDB_TYPE_DECIMAL: return core::Kind::f64;
+        case DUCKDB_TYPE_VARCHAR:
+        case DUCKDB_TYPE_DATE:
+        case DUCKDB_TYPE_TIMESTAMP: return core::Kind::str;
+        default: return core::Kind::mixed;
+    }
+}
+
+std::string date_text(duckdb_date d) {
+    duckdb_date_struct s = duckdb_from_date(d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", s.year, s.month, s.day);
+    return buf;
+}
+
+std::string timestamp_text(duckdb_timestamp ts) {
+    duckdb_timestamp_struct s = duckdb_from_timestamp(ts);
+    char buf[64];
+    if (s.time.micros)
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", s.date.year,
+                      s.date.month, s.date.day, s.time.hour, s.time.min, s.time.sec, s.time.micros);
+    else
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.date.year, s.date.month,
+                      s.date.day, s.time.hour, s.time.min, s.time.sec);
+    return buf;
+}
+
+double hugeint_to_double(duckdb_hugeint h) {
+    return static_cast<double>(h.upper) * 18446744073709551616.0 + static_cast<double>(h.lower);
+}
+
+struct ColumnReader {
+    duckdb_type type;
+    duckdb_type decimal_internal = DUCKDB_TYPE_INVALID;
+    double decimal_div = 1;
+};
+
+void read_chunk_column(const ColumnReader& cr, duckdb_vector vec, idx_t n, core::Column& out) {
+    void* data = duckdb_vector_get_data(vec);
+    uint64_t* validity = duckdb_vector_get_validity(vec);
+    for (idx_t i = 0; i < n; ++i) {
+        if (validity && !duckdb_validity_row_is_valid(validity, i)) {
+            out.push_null();
+            continue;
+        }
+        switch (cr.type) {
+            case DUCKDB_TYPE_BOOLEAN: out.push_bool(static_cast<bool*>(data)[i]); break;
+            case DUCKDB_TYPE_TINYINT: out.push_int(static_cast<int8_t*>(data)[i]); break;
+            case DUCKDB_TYPE_SMALLINT: out.push_int(static_cast<int16_t*>(data)[i]); break;
+            case DUCKDB_TYPE_INTEGER: out.push_int(static_cast<int32_t*>(data)[i]); break;
+            case DUCKDB_TYPE_BIGINT: out.push_int(static_cast<int64_t*>(data)[i]); break;
+            case DUCKDB_TYPE_UTINYINT: out.push_int(static_cast<uint8_t*>(data)[i]); break;
+            case DUCKDB_TYPE_USMALLINT: out.push_int(static_cast<uint16_t*>(data)[i]); break;
+            case DUCKDB_TYPE_UINTEGER: out.push_int(static_cast<uint32_t*>(data)[i]); break;
+            case DUCKDB_TYPE_UBIGINT:
+                out.push_int(static_cast<int64_t>(static_cast<uint64_t*>(data)[i]));
+                break;
+            case DUCKDB_TYPE_HUGEINT:
+                out.push_double(hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]));
+                break;
+            case DUCKDB_TYPE_FLOAT: out.push_double(static_cast<float*>(data)[i]); break;
+            case DUCKDB_TYPE_DOUBLE: out.push_double(static_cast<double*>(data)[i]); break;
+            case DUCKDB_TYPE_DECIMAL: {
+                double raw = 0;
+                switch (cr.decimal_internal) {
+                    case DUCKDB_TYPE_SMALLINT: raw = static_cast<int16_t*>(data)[i]; break;
+                    case DUCKDB_TYPE_INTEGER: raw = static_cast<int32_t*>(data)[i]; break;
+                    case DUCKDB_TYPE_BIGINT: raw = static_cast<double>(static_cast<int64_t*>(data)[i]); break;
+                    default: raw = hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]); break;
+                }
+                out.push_double(raw / cr.decimal_div);
+                break;
+            }
+            case DUCKDB_TYPE_VARCHAR: {
+                duckdb_string_t* s = static_cast<duckdb_string_t*>(data) + i;
+                out.push_text(std::string(duckdb_string_t_data(s), duckdb_string_t_length(*s)));
+                break;
+            }
+            case DUCKDB_TYPE_DATE: out.push_text(date_text(static_cast<duckdb_date*>(data)[i])); break;
+            case DUCKDB_TYPE_TIMESTAMP:
+                out.push_text(timestamp_text(static_cast<duckdb_timestamp*>(data)[i]));
+                break;
+            default: out.push_null(); break;
+        }
+    }
+}
+
+// Reads a whole result into a table; nullopt when a column type needs the text fallback.
+std::optional<core::Table> read_result(duckdb_result& r) {
+    idx_t ncols = duckdb_column_count(&r);
+    std::vector<ColumnReader> readers(ncols);
+    std::vector<core::Column> cols;
+    for (idx_t c = 0; c < ncols; ++c) {
+        duckdb_type t = duckdb_column_type(&r, c);
+        if (!supported(t)) return std::nullopt;
+        readers[c].type = t;
+        if (t == DUCKDB_TYPE_DECIMAL) {
+            duckdb_logical_type lt = duckdb_column_logical_type(&r, c);
+            readers[c].decimal_internal = duckdb_decimal_internal_type(lt);
+            readers[c].decimal_div = std::pow(10.0, duckdb_decimal_scale(lt));
+            duckdb_destroy_logical_type(&lt);
+        }
+        cols.emplace_back(kind_of(t));
+    }
+    while (true) {
+        duckdb_data_chunk chunk = duckdb_fetch_chunk(r);
+        if (!chunk) break;
+        idx_t n = duckdb_data_chunk_get_size(chunk);
+        for (idx_t c = 0; c < ncols; ++c)
+            read_chunk_column(readers[c], duckdb_data_chunk_get_vector(chunk, c), n, cols[c]);
+        duckdb_destroy_data_chunk(&chunk);
+    }
+    core::Table t;
+    for (idx_t c = 0; c < ncols; ++c) {
+        std::string name = duckdb_column_name(&r, c);
+        // Duplicate names (e.g. two "count" columns) keep the first; later ones get a suffix.
+        while (t.has(name)) name += "_";
+        t.set(name, std::move(cols[c]));
+    }
+    return t;
+}
+
+ValueHandle make_value(const core::Value& v) {
+    ValueHandle h;
+    if (v.is_null()) h.v = duckdb_create_null_value();
+    else if (v.is_bool()) h.v = duckdb_create_bool(v.as_bool());
+    else if (v.is_int()) h.v = duckdb_create_int64(v.as_int());
+    else if (v.is_double()) h.v = duckdb_create_double(v.as_double());
+    else h.v = duckdb_create_varchar_length(v.as_text().data(), v.as_text().size());
+    return h;
+}
+
+duckdb_type list_child_type(const std::vector<core::Value>& values) {
+    bool all_int = true, all_num = true, any = false;
+    for (const auto& v : values) {
+        if (v.is_null()) continue;
+        any = true;
+        all_int &= v.is_int();
+        all_num &= v.is_int() || v.is_double();
+    }
+    if (!any) return DUCKDB_TYPE_VARCHAR;
+    if (all_int) return DUCKDB_TYPE_BIGINT;
+    if (all_num) return DUCKDB_TYPE_DOUBLE;
+    return DUCKDB_TYPE_VARCHAR;
+}
+
+void bind_scalar(duckdb_prepared_statement p, idx_t idx, const core::Value& v) {
+    duckdb_state st;
+    if (v.is_null()) st = duckdb_bind_null(p, idx);
+    else if (v.is_bool()) st = duckdb_bind_boolean(p, idx, v.as_bool());
+    else if (v.is_int()) st = duckdb_bind_int64(p, idx, v.as_int());
+    else if (v.is_double()) st = duckdb_bind_double(p, idx, v.as_double());
+    else st = duckdb_bind_varchar_length(p, idx, v.as_text().data(), v.as_text().size());
+    if (st == DuckDBError) fail(duckdb_prepare_error(p) ? duckdb_prepare_error(p) : "cannot bind parameter");
+}
+
+}  // namespace
+
+std::string error_kind_from_message(std::string_view message) {
+    auto pos = message.find(" Error:");
+    if (pos == std::string_view::npos || pos > 40) return "Error";
+    std::string out;
+    for (char c : message.substr(0, pos))
+        if (c != ' ') out += c;
+    return out + "Exception";
+}
+
+std::string library_version() { return duckdb_library_version(); }
+
+Vandel::Vandel(const std::string& path, Access access) : path_(path) {
+    duckdb_config config = nullptr;
+    if (duckdb_create_config(&config) == DuckDBError) fail("cannot create warehouse configuration");
+    if (access == Access::read_only) duckdb_set_config(config, "access_mode", "READ_ONLY");
+    duckdb_database db = nullptr;
+    char* err = nullptr;
+    duckdb_state st = duckdb_open_ext(path.c_str(), &db, config, &err);
+    duckdb_destroy_config(&config);
+    if (st == DuckDBError) {
+        std::string msg = err ? err : "cannot open warehouse " + path;
+        if (err) duckdb_free(err);
+        fail(msg, error_kind_from_message(msg) == "Error" ? "IOException" : nullptr);
+    }
+    duckdb_connection con = nullptr;
+    if (duckdb_connect(db, &con) == DuckDBError) {
+        duckdb_close(&db);
+        fail("cannot connect to warehouse " + path, "ConnectionException");
+    }
+    db_ = db;
+    con_ = con;
+}
+
+Vandel::~Vandel() { close(); }
+
+Vandel::Vandel(Vandel&& o) noexcept : path_(std::move(o.path_)), db_(o.db_), con_(o.con_) {
+    o.db_ = nullptr;
+    o.con_ = nullptr;
+}
+
+Vandel& Vandel::operator=(Vandel&& o) noexcept {
+    if (this != &o) {
+        close();
+        path_ = std::move(o.path_);
+        db_ = o.db_;
+        con_ = o.con_;
+        o.db_ = nullptr;
+        o.con_ = nullptr;
+    }
+    return *this;
+}
+
+void Vandel::close() {
+    if (con_) {
+        duckdb_connection c = as_con(con_);
+        duckdb_disconnect(&c);
+        con_ = nullptr;
+    }
+    if (db_) {
+        duckdb_database d = as_db(db_);
+        duckdb_close(&d);
+        db_ = nullptr;
+    }
+}
+
+void Vandel::require_open() const {
+    if (!con_) fail("Connection Error: Connection already closed!", "ConnectionException");
+}
+
+void Vandel::execute(std::string_view sql) {
+    require_open();
+    Result r;
+    r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
+}
+
+static std::string text_fallback(std::string_view sql) {
+    return "SELECT COLUMNS(*)::VARCHAR FROM (" + std::string(sql) + ") AS _q";
+}
+
+core::Table Vandel::query(std::string_view sql) {
+    require_open();
+    {
+        Result r;
+        r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
+        if (auto t = read_result(r.r)) return std::move(*t);
+    }
+    Result r;
+    r.check(duckdb_query(as_con(con_), text_fallback(sql).c_str(), &r.r));
+    return std::move(*read_result(r.r));
+}
+
+core::Table Vandel::query(std::string_view sql, const std::vector<core::Value>& list_param) {
+    require_open();
+    auto run = [&](const std::string& text) -> std::optional<core::Table> {
+        Prepared p;
+        if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) == DuckDBError)
+            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
+        duckdb_logical_type child = duckdb_create_logical_type(list_child_type(list_param));
+        std::vector<ValueHandle> handles;
+        handles.reserve(list_param.size());
+        std::vector<duckdb_value> raw;
+        raw.reserve(list_param.size());
+        duckdb_type ct = list_child_type(list_param);
+        for (const auto& v : list_param) {
+            core::Value cell = v;
+            if (ct == DUCKDB_TYPE_VARCHAR && !v.is_null() && !v.is_text()) cell = core::Value(v.text_form());
+            if (ct == DUCKDB_TYPE_DOUBLE && v.is_int()) cell = core::Value(static_cast<double>(v.as_int()));
+            handles.push_back(make_value(cell));
+            raw.push_back(handles.back().v);
+        }
+        ValueHandle list;
+        duckdb_value none = nullptr;  // the C API wants a non-null array even when empty
+        list.v = duckdb_create_list_value(child, raw.empty() ? &none : raw.data(), raw.size());
+        duckdb_destroy_logical_type(&child);
+        if (!list.v) fail("cannot build the list parameter");
+        if (duckdb_bind_value(p.p, 1, list.v) == DuckDBError)
+            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot bind $1");
+        Result r;
+        r.check(duckdb_execute_prepared(p.p, &r.r));
+        return read_result(r.r);
+    };
+    if (auto t = run(std::string(sql))) return std::move(*t);
+    return std::move(*run(text_fallback(sql)));
+}
+
+static std::vector<Row> to_rows(const core::Table& t) {
+    std::vector<Row> rows(t.nrows());
+    for (size_t r = 0; r < t.nrows(); ++r) {
+        rows[r].reserve(t.ncols());
+        for (size_t c = 0; c < t.ncols(); ++c) rows[r].push_back(t.column(c).get(r));
+    }
+    return rows;
+}
+
+std::vector<Row> Vandel::fetchall(std::string_view sql) { return to_rows(query(sql)); }
+
+std::vector<Row> Vandel::fetchall(std::string_view sql, const std::vector<core::Value>& list_param) {
+    return to_rows(query(sql, list_param));
+}
+
+void Vandel::executemany(std::string_view sql, const std::vector<Row>& rows) {
+    require_open();
+    Prepared p;
+    if (duckdb_prepare(as_con(con_), std::string(sql).c_str(), &p.p) == DuckDBError)
+        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) bind_scalar(p.p, i + 1, row[i]);
+        Result r;
+        r.check(duckdb_execute_prepared(p.p, &r.r));
+    }
+}
+
+static const char* sql_type(core::Kind k) {
+    switch (k) {
+        case core::Kind::boolean: return "BOOLEAN";
+        case core::Kind::i64: return "BIGINT";
+        case core::Kind::f64: return "DOUBLE";
+        default: return "VARCHAR";
+    }
+}
+
+static std::string quote_ident(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
+    require_open();
+    execute("DROP TABLE IF EXISTS temp.main.\"out\"");
+    std::string ddl = "CREATE TEMP TABLE \"out\" (";
+    for (size_t c = 0; c < out.ncols(); ++c) {
+        if (c) ddl += ", ";
+        ddl += quote_ident(out.names()[c]) + " " + sql_type(out.column(c).kind());
+    }
+    ddl += ")";
+    execute(ddl);
+    struct DropOut {
+        Vandel* self;
+        ~DropOut() {
+            try {
+                self->execute("DROP TABLE IF EXISTS temp.main.\"out\"");
+            } catch (...) {
+            }
+        }
+    } drop_out{this};
+
+    duckdb_appender app = nullptr;
+    if (duckdb_appender_create_ext(as_con(con_), "temp", "main", "out", &app) == DuckDBError) {
+        std::string msg = duckdb_appender_error(app) ? duckdb_appender_error(app) : "cannot append";
+        duckdb_appender_destroy(&app);
+        fail(msg);
+    }
+    auto check = [&](duckdb_state st) {
+        if (st == DuckDBError) {
+            std::string msg = duckdb_appender_error(app) ? duckdb_appender_error(app) : "append failed";
+            duckdb_appender_destroy(&app);
+            fail(msg);
+        }
+    };
+    for (size_t r = 0; r < out.nrows(); ++r) {
+        for (size_t c = 0; c < out.ncols(); ++c) {
+            const core::Column& col = out.column(c);
+            if (col.is_null(r)) {
+                check(duckdb_append_null(app));
+                continue;
+            }
+            switch (col.kind()) {
+                case core::Kind::boolean: check(duckdb_append_bool(app, col.bool_at(r))); break;
+                case core::Kind::i64: check(duckdb_append_int64(app, col.int_at(r))); break;
+                case core::Kind::f64: check(duckdb_append_double(app, col.double_at(r))); break;
+                case core::Kind::str: {
+                    const std::string& s = col.text_at(r);
+                    check(duckdb_append_varchar_length(app, s.data(), s.size()));
+                    break;
+                }
+                default: {
+                    std::string s = col.text_form(r);
+                    check(duckdb_append_varchar_length(app, s.data(), s.size()));
+                    break;
+                }
+            }
+        }
+        check(duckdb_appender_end_row(app));
+    }
+    check(duckdb_appender_close(app));
+    duckdb_appender_destroy(&app);
+    execute(sql);
+}
+
+std::vector<std::string> Vandel::column_names(std::string_view table) {
+    core::Table t = query("DESCRIBE " + std::string(table));
+    std::vector<std::string> names;
+    const core::Column& c = t.column(0);
+    for (size_t i = 0; i < c.size(); ++i) names.push_back(c.text_form(i));
+    return names;
+}
+
+bool Vandel::table_exists(std::string_view table) {
+    core::Table t = query(
+        "SELECT 1 FROM information_schema.tables WHERE table_name = $1[1] LIMIT 1",
+        {core::Value(std::string(table))});
+    return t.nrows() > 0;
+}
+
+}  // namespace tarvo::vandel

@@ -1,0 +1,79 @@
+// The warehouse engine: one connection to a DuckDB file (or ":memory:") through the C API.
+//
+// Statements are SQL text, optionally with one list parameter bound to $1 or a batch of
+// parameter rows for "?"; results are fetched whole, as a Table or as row tuples. Errors are
+// thrown as WarehouseError whose kind names the warehouse's error class ("CatalogException"
+// for a missing table, "BinderException", "ParserException", ...).
+//
+// Result types map to columns as: BOOLEAN -> boolean; integer types -> i64; FLOAT, DOUBLE,
+// DECIMAL, HUGEINT -> f64; VARCHAR -> str; DATE -> text "2024-01-01"; TIMESTAMP -> text
+// "2024-01-01 00:00:00"; other types -> their text form as the warehouse casts it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/table.hpp"
+
+namespace tarvo::vandel {
+
+enum class Access { read_write, read_only };
+
+class WarehouseError : public core::Error {
+public:
+    using core::Error::Error;
+};
+
+using Row = std::vector<core::Value>;
+
+class Vandel {
+public:
+    // Opens (and for read_write, creates) the warehouse at `path`; WarehouseError on failure.
+    explicit Vandel(const std::string& path, Access access = Access::read_write);
+    ~Vandel();
+    Vandel(Vandel&& o) noexcept;
+    Vandel& operator=(Vandel&& o) noexcept;
+    Vandel(const Vandel&) = delete;
+    Vandel& operator=(const Vandel&) = delete;
+
+    // Closes the connection and the database; further calls throw. Safe to call twice.
+    void close();
+    bool is_open() const { return con_ != nullptr; }
+    const std::string& path() const { return path_; }
+
+    // Runs one or more statements separated by ";" and discards any result.
+    void execute(std::string_view sql);
+    // Runs a statement and fetches its whole result.
+    core::Table query(std::string_view sql);
+    // Runs a statement with one list parameter bound to $1.
+    core::Table query(std::string_view sql, const std::vector<core::Value>& list_param);
+    // The same results as row tuples.
+    std::vector<Row> fetchall(std::string_view sql);
+    std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);
+    // Runs a statement with "?" parameters once per parameter row (prepared once).
+    void executemany(std::string_view sql, const std::vector<Row>& rows);
+    // Makes `out` visible as the table "out" for one statement, runs it, and drops "out".
+    // Column types follow the column kinds (boolean, BIGINT, DOUBLE, VARCHAR; a mixed column is
+    // stored as the text form of its cells).
+    void run_with_out(const core::Table& out, std::string_view sql);
+
+    // Names of the columns of a table ("DESCRIBE"); CatalogException when it does not exist.
+    std::vector<std::string> column_names(std::string_view table);
+    bool table_exists(std::string_view table);
+
+private:
+    void require_open() const;
+    std::string path_;
+    void* db_ = nullptr;   // duckdb_database
+    void* con_ = nullptr;  // duckdb_connection
+};
+
+// The version text of the loaded warehouse library ("v1.4.4").
+std::string library_version();
+
+// Error kind name for a warehouse message such as "Catalog Error: ..." -> "CatalogException".
+std::string error_kind_from_message(std::string_view message);
+
+}  // namespace tarvo::vandel

@@ -1,0 +1,105 @@
+#include "tarvo/vandel/vandel.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tarvo/core/errors.hpp"
+
+namespace {
+
+using tarvo::core::Kind;
+using tarvo::core::Table;
+using tarvo::core::Value;
+using tarvo::vandel::Access;
+using tarvo::vandel::Vandel;
+using tarvo::vandel::WarehouseError;
+
+TEST(Vandel, FetchesWholeResultsWithColumnKinds) {
+    Vandel con(":memory:");
+    Table t = con.query(
+        "SELECT 1::INTEGER AS i, 2.5::DOUBLE AS d, 'x' AS s, TRUE AS b, NULL::VARCHAR AS n, "
+        "DATE '2024-01-31' AS dt, TIMESTAMP '2024-01-01 00:00:00' AS ts, 12.50::DECIMAL(6,2) AS dec");
+    ASSERT_EQ(t.nrows(), 1u);
+    EXPECT_EQ(t["i"].kind(), Kind::i64);
+    EXPECT_EQ(t.at(0, "i"), Value(int64_t{1}));
+    EXPECT_EQ(t.at(0, "d"), Value(2.5));
+    EXPECT_EQ(t.at(0, "s"), Value("x"));
+    EXPECT_EQ(t.at(0, "b"), Value(true));
+    EXPECT_TRUE(t.at(0, "n").is_null());
+    EXPECT_EQ(t.at(0, "dt"), Value("2024-01-31"));
+    EXPECT_EQ(t.at(0, "ts"), Value("2024-01-01 00:00:00"));
+    EXPECT_EQ(t.at(0, "dec"), Value(12.5));
+}
+
+TEST(Vandel, OtherTypesComeBackAsText) {
+    Vandel con(":memory:");
+    Table t = con.query("SELECT [1, 2] AS l, INTERVAL 1 DAY AS iv");
+    EXPECT_EQ(t.at(0, "l"), Value("[1, 2]"));
+    EXPECT_EQ(t.at(0, "iv"), Value("1 day"));
+}
+
+TEST(Vandel, BindsOneListParameter) {
+    Vandel con(":memory:");
+    con.execute("CREATE TABLE f(entity_id VARCHAR, v INT); INSERT INTO f VALUES ('1', 10), ('2', 20), ('3', 30)");
+    Table t = con.query("SELECT v FROM f WHERE entity_id = ANY($1) ORDER BY v",
+                        {Value("1"), Value("3")});
+    ASSERT_EQ(t.nrows(), 2u);
+    EXPECT_EQ(t.at(1, "v"), Value(int64_t{30}));
+    EXPECT_EQ(con.query("SELECT v FROM f WHERE entity_id = ANY($1)", {}).nrows(), 0u);
+}
+
+TEST(Vandel, BatchedParameterRowsAndOutTable) {
+    Vandel con(":memory:");
+    con.execute("CREATE TABLE t(a VARCHAR, b BIGINT, c DOUBLE)");
+    con.executemany("INSERT INTO t VALUES (?, ?, ?)", {{Value("x"), Value(int64_t{1}), Value(0.5)},
+                                                      {Value(), Value(), Value()}});
+    Table out;
+    out.set("a", tarvo::core::Column::of_str({"y", std::nullopt}));
+    out.set("b", tarvo::core::Column::of_i64({7, 8}));
+    out.set("c", tarvo::core::Column::of_f64({1.5, std::nullopt}));
+    con.run_with_out(out, "INSERT INTO t SELECT * FROM out");
+    EXPECT_EQ(con.query("SELECT COUNT(*) AS n FROM t").at(0, "n"), Value(int64_t{4}));
+    // "out" lives for its one statement only.
+    EXPECT_EQ(con.query("SHOW TABLES").nrows(), 1u);
+}
+
+TEST(Vandel, MapsErrorKinds) {
+    Vandel con(":memory:");
+    try {
+        con.query("SELECT * FROM missing_table");
+        FAIL() << "no error";
+    } catch (const WarehouseError& e) {
+        EXPECT_EQ(e.kind(), "CatalogException");
+    }
+    try {
+        con.query("SELEC 1");
+        FAIL() << "no error";
+    } catch (const WarehouseError& e) {
+        EXPECT_EQ(e.kind(), "ParserException");
+    }
+    try {
+        con.query("SELECT * FROM missing_table WHERE x = ANY($1)", {Value("1")});
+        FAIL() << "no error";
+    } catch (const WarehouseError& e) {
+        EXPECT_NE(e.kind().find("Catalog"), std::string::npos) << e.kind();
+    }
+}
+
+TEST(Vandel, ReadOnlyOpenRejectsWrites) {
+    auto dir = std::filesystem::temp_directory_path() / "tarvo_vandel_ro";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string path = (dir / "w.duckdb").string();
+    {
+        Vandel rw(path);
+        rw.execute("CREATE TABLE x(a INT)");
+    }
+    Vandel ro(path, Access::read_only);
+    EXPECT_EQ(ro.column_names("x"), std::vector<std::string>{"a"});
+    EXPECT_THROW(ro.execute("INSERT INTO x VALUES (1)"), WarehouseError);
+    ro.close();
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
