@@ -1,0 +1,119 @@
+#include "tarvo/core/document.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "tarvo/core/console.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/files.hpp"
+#include "tarvo/core/json.hpp"
+
+namespace {
+
+using namespace tarvo::core;
+
+Document sample() {
+    Dict inner;
+    inner.set("b", Document(List{Document(int64_t{1}), Document(2.0), Document()}));
+    inner.set("a", Document("şü\"\\\n\x01"));
+    Dict top;
+    top.set("z", Document(std::move(inner)));
+    top.set("e", Document::empty_list());
+    top.set("d", Document::empty_dict());
+    top.set("n", Document(std::nan("")));
+    top.set("i", Document(-std::numeric_limits<double>::infinity()));
+    top.set("t", Document(true));
+    return Document(std::move(top));
+}
+
+TEST(Json, CompactOptionSet) {
+    EXPECT_EQ(to_json(sample(), JsonStyle::compact),
+              "{\"z\":{\"b\":[1,2.0,null],\"a\":\"şü\\\"\\\\\\n\\u0001\"},\"e\":[],\"d\":{},"
+              "\"n\":NaN,\"i\":-Infinity,\"t\":true}");
+}
+
+TEST(Json, IndentedOptionSetHasNoFinalNewline) {
+    EXPECT_EQ(to_json(sample(), JsonStyle::indented),
+              "{\n  \"z\": {\n    \"b\": [\n      1,\n      2.0,\n      null\n    ],\n"
+              "    \"a\": \"şü\\\"\\\\\\n\\u0001\"\n  },\n  \"e\": [],\n  \"d\": {},\n"
+              "  \"n\": NaN,\n  \"i\": -Infinity,\n  \"t\": true\n}");
+}
+
+TEST(Json, RowTableWritesAsListOfMappings) {
+    Table t;
+    t.set("muta", Column::of_str({"1", "2"}));
+    t.set("r", Column::of_f64({1e16, std::nullopt}));
+    Dict d;
+    d.set("rows", Document::rows(t));
+    EXPECT_EQ(to_json(Document(std::move(d)), JsonStyle::compact),
+              "{\"rows\":[{\"muta\":\"1\",\"r\":1e+16},{\"muta\":\"2\",\"r\":null}]}");
+    EXPECT_EQ(to_json(Document::rows(Table()), JsonStyle::indented), "[]");
+}
+
+TEST(Dict, KeepsInsertionOrderAndReplacesInPlace) {
+    Dict d;
+    for (int i = 0; i < 40; ++i) d.set("k" + std::to_string(i), Document(int64_t{i}));
+    d.set("k3", Document("x"));
+    EXPECT_EQ(d.begin()[3].first, "k3");
+    EXPECT_EQ(d.at("k3").as_text(), "x");
+    EXPECT_TRUE(d.erase("k0"));
+    EXPECT_EQ(d.at("k39").as_int(), 39);
+    EXPECT_EQ(d.find("k0"), nullptr);
+    EXPECT_THROW(d.at("missing"), KeyError);
+}
+
+TEST(Document, KindTestAndRowsEquality) {
+    Document l = Document::empty_list();
+    EXPECT_THROW(require_dict(l, "scoreboard"), TypeError);
+    EXPECT_NO_THROW(require_dict(Document::empty_dict(), "scoreboard"));
+
+    Dict row;
+    row.set("muta", Document("1"));
+    Document as_list(List{Document(row)});
+    Table t;
+    t.set("muta", Column::of_str({"1"}));
+    EXPECT_TRUE(Document::rows(t) == as_list);
+    Table back = rows_to_table(as_list);
+    EXPECT_EQ(back.at(0, "muta"), Value("1"));
+}
+
+TEST(Files, AtomicReplaceAndSortedGlob) {
+    auto dir = std::filesystem::temp_directory_path() / "tarvo_files_test";
+    std::filesystem::remove_all(dir);
+    make_dirs(dir / "a" / "b");
+    make_dirs(dir / "a" / "b");  // an existing directory is fine
+    write_file_atomic(dir / "x.json", "one");
+    write_file_atomic(dir / "x.json", "two");
+    EXPECT_EQ(read_file(dir / "x.json"), "two");
+    {
+        AtomicFile f(dir / "x.json");
+        f.stream() << "half";
+        // destroyed without commit: the old file stays, no temporary is left
+    }
+    EXPECT_EQ(read_file(dir / "x.json"), "two");
+    write_file_atomic(dir / "b.csv", "");
+    write_file_atomic(dir / "a.csv", "");
+    write_file_atomic(dir / ".h.csv", "");
+    write_file_atomic(dir / "C.CSV", "");
+    auto found = sorted_glob(dir, "*.csv");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].filename(), "a.csv");
+    EXPECT_EQ(found[1].filename(), "b.csv");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 6);  // no temporaries
+    EXPECT_TRUE(sorted_glob(dir / "missing", "*").empty());
+    EXPECT_EQ(path_text("a//b/"), "a/b");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Console, CapturesWholeLines) {
+    ConsoleCapture cap;
+    console().line("  one");
+    console().err_line("bad");
+    EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  one"}));
+    EXPECT_EQ(cap.err_lines(), (std::vector<std::string>{"bad"}));
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#include "tarvo/core/value.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tarvo/core/column.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/text.hpp"
+
+namespace {
+
+using namespace tarvo::core;
+
+TEST(ValueTextForm, NumbersBooleansAndNulls) {
+    struct Case {
+        Value v;
+        Kind null_kind;
+        const char* text;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {Value(int64_t{123}), Kind::mixed, "123"},
+        {Value(int64_t{-5}), Kind::mixed, "-5"},
+        {Value(123.0), Kind::mixed, "123.0"},
+        {Value(1500000.0), Kind::mixed, "1500000.0"},
+        {Value(0.1), Kind::mixed, "0.1"},
+        {Value(1.0 / 3), Kind::mixed, "0.3333333333333333"},
+        {Value(1e16), Kind::mixed, "1e+16"},
+        {Value(1.5e16), Kind::mixed, "1.5e+16"},
+        {Value(9999999999999998.0), Kind::mixed, "9999999999999998.0"},
+        {Value(1e-5), Kind::mixed, "1e-05"},
+        {Value(0.0001), Kind::mixed, "0.0001"},
+        {Value(-0.0), Kind::mixed, "-0.0"},
+        {Value(1e100), Kind::mixed, "1e+100"},
+        {Value(std::nan("")), Kind::mixed, "nan"},
+        {Value(inf), Kind::mixed, "inf"},
+        {Value(-inf), Kind::mixed, "-inf"},
+        {Value(true), Kind::mixed, "True"},
+        {Value(false), Kind::mixed, "False"},
+        {Value(), Kind::f64, "nan"},
+        {Value(), Kind::i64, "<NA>"},
+        {Value(), Kind::str, "None"},
+        {Value(" x "), Kind::str, " x "},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.v.text_form(c.null_kind), c.text);
+}
+
+TEST(NumberConversion, AcceptsOnlyPlainDecimalText) {
+    struct Case {
+        const char* text;
+        std::optional<double> number;
+    };
+    const Case cases[] = {
+        {"12", 12},       {" 12.5 ", 12.5}, {"-3", -3},       {"+4", 4},
+        {"1e3", 1000},    {"1.5E-2", 0.015}, {"00123", 123},  {".5", std::nullopt},
+        {"5.", std::nullopt}, {"inf", std::nullopt}, {"nan", std::nullopt}, {"1_000", std::nullopt},
+        {"1,5", std::nullopt}, {"0x10", std::nullopt}, {"", std::nullopt}, {"1.234.567", std::nullopt},
+        {"\xC2\xA0" "7", 7},  // a no-break space is white space too
+    };
+    for (const auto& c : cases) EXPECT_EQ(parse_number(c.text), c.number) << c.text;
+}
+
+TEST(Rounding, HalfToEvenOnTheExactBinaryValue) {
+    struct Case {
+        double x;
+        int decimals;
+        double expected;
+    };
+    const Case cases[] = {
+        {2.5, 0, 2},      {3.5, 0, 4},        {512.5, 0, 512},    {513.5, 0, 514},
+        {-2.5, 0, -2},    {0.125, 2, 0.12},   {12.345, 2, 12.35}, {2.675, 2, 2.67},
+        {71.456, 2, 71.46}, {0.123456, 4, 0.1235}, {71.456, 0, 71},
+    };
+    for (const auto& c : cases) EXPECT_EQ(round_half_even(c.x, c.decimals), c.expected) << c.x;
+}
+
+TEST(Truncation, TowardZeroAndNothingForNonFinite) {
+    EXPECT_EQ(truncate_to_int(12.7), 12);
+    EXPECT_EQ(truncate_to_int(-12.7), -12);
+    EXPECT_EQ(truncate_to_int(std::nan("")), std::nullopt);
+    EXPECT_EQ(truncate_to_int(std::numeric_limits<double>::infinity()), std::nullopt);
+    EXPECT_EQ(truncate_to_int(1e30), std::nullopt);
+}
+
+TEST(Grouping, ThousandsWithCommas) {
+    EXPECT_EQ(group_thousands(0), "0");
+    EXPECT_EQ(group_thousands(999), "999");
+    EXPECT_EQ(group_thousands(1000), "1,000");
+    EXPECT_EQ(group_thousands(1234567), "1,234,567");
+    EXPECT_EQ(group_thousands(-1234), "-1,234");
+}
+
+TEST(Text, UnicodeCaseMappingAndTrimming) {
+    EXPECT_EQ(to_lower("\xC4\xB0HT\xC4\xB0MAL"), "i\xCC\x87ht" "i\xCC\x87mal");  // İHTİMAL
+    EXPECT_EQ(to_lower("IHTIMAL"), "ihtimal");
+    EXPECT_EQ(to_upper("c\xC4\xB1ss_x"), "CISS_X");  // cıss_x
+    EXPECT_EQ(trim("\t a b \n"), "a b");
+    EXPECT_EQ(trim("\xE2\x80\x83x\xE3\x80\x80"), "x");  // em space, ideographic space
+}
+
+TEST(Column, AstypeStrWritesNullsByKind) {
+    Column f = Column::of_f64({1.0, std::nullopt});
+    Column i = Column::of_i64({7, std::nullopt});
+    Column s = Column::of_str({"a", std::nullopt});
+    EXPECT_EQ(f.astype(str).text_at(1), "nan");
+    EXPECT_EQ(f.astype(str).text_at(0), "1.0");
+    EXPECT_EQ(i.astype(str).text_at(1), "<NA>");
+    EXPECT_EQ(s.astype(str).text_at(1), "None");
+    EXPECT_FALSE(s.astype(str).is_null(1));
+}
+
+TEST(Column, KindsWidenAndTextCellsStayIndependent) {
+    Column c(Kind::i64);
+    c.push_int(1);
+    c.push_double(2.5);
+    EXPECT_EQ(c.kind(), Kind::f64);
+    EXPECT_EQ(c.get(0), Value(1.0));
+    c.push_text("YI");
+    EXPECT_EQ(c.kind(), Kind::mixed);
+
+    Column r = Column::repeat(Value("x"), 3);
+    r.set(1, Value("y"));
+    EXPECT_EQ(r.get(0), Value("x"));
+    EXPECT_EQ(r.get(1), Value("y"));
+    Column t = r.take({2, 1});
+    EXPECT_EQ(t.get(1), Value("y"));
+}
+
+TEST(Column, NumericConversionFailsOrCoerces) {
+    Column s = Column::of_str({"1", "x", std::nullopt});
+    EXPECT_THROW(s.astype(f64), ValueError);
+    Column n = s.to_numeric();
+    EXPECT_EQ(n.get(0), Value(1.0));
+    EXPECT_TRUE(n.is_null(1));
+    EXPECT_TRUE(n.is_null(2));
+    EXPECT_THROW(Column::of_f64({1.5}).astype(i64), ValueError);
+    EXPECT_EQ(Column::of_f64({2.0}).astype(i64).get(0), Value(int64_t{2}));
+}
+
+}  // namespace
