@@ -1,0 +1,220 @@
+#include "tarvo/pipeline/marts/driver.hpp"
+
+#include "tarvo/core/console.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/files.hpp"
+#include "tarvo/core/json.hpp"
+#include "tarvo/modules/registry.hpp"
+#include "tarvo/pipeline/marts/admin_data.hpp"
+#include "tarvo/pipeline/marts/band_snapshot.hpp"
+#include "tarvo/pipeline/marts/backtest.hpp"
+#include "tarvo/pipeline/marts/diag_index.hpp"
+#include "tarvo/pipeline/marts/enrichment.hpp"
+#include "tarvo/pipeline/marts/flow_matrix.hpp"
+#include "tarvo/pipeline/marts/ml_list.hpp"
+#include "tarvo/pipeline/marts/reference.hpp"
+#include "tarvo/pipeline/marts/scoreboard.hpp"
+#include "tarvo/pipeline/marts/trending.hpp"
+#include "tarvo/pipeline/ronnel/render.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::marts {
+
+namespace fs = std::filesystem;
+using core::console;
+using core::Dict;
+using core::Document;
+
+namespace {
+
+using RunPredictions = Document(const std::string&, Document);
+using RenderHtml = void(const Document&, const fs::path&, const fs::path&, const ronnel::RenderOptions&);
+
+// Latest risk of a row: a number, or 0 when absent, null or not a number.
+double risk_of(const core::Column* son_risk, size_t row) {
+    if (!son_risk) return 0;
+    return son_risk->number_at(row).value_or(0);
+}
+
+void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
+    core::AtomicFile file(path);
+    core::write_json(file.stream(), doc, style);
+    file.commit();
+    console().line("    -> " + core::path_text(path));
+}
+
+// The prediction step: the predictor returns the scoreboard to use from then on. A missing
+// predictor is skipped; any other failure is reported and the scoreboard stays as it was.
+void run_prediction_step(const fs::path& db_path, Document& scoreboard) {
+    std::function<RunPredictions> run_predictions;
+    try {
+        run_predictions = modules::load("tarvo.ml.zavor").entry<RunPredictions>("run_predictions");
+    } catch (const core::ModuleNotFoundError& e) {
+        console().line(std::string("  [ML] Skipping: ") + e.what());
+        return;
+    } catch (const core::AttributeError& e) {
+        console().line(std::string("  [ML] Skipping: ") + e.what());
+        return;
+    }
+    try {
+        console().line("  Running ML predictions...");
+        scoreboard = run_predictions(db_path.string(), scoreboard);
+    } catch (const std::exception& e) {
+        console().line(std::string("  [ML] Error: ") + e.what());
+        console().traceback(e, "run_predictions");
+    }
+}
+
+void drop_name_fields(Document& rows) {
+    for (const char* key : {"sube_adi", "bolge_adi"}) {
+        if (rows.is_rows())
+            rows.as_rows().drop(key);
+        else
+            for (Document& row : rows.as_list()) row.as_dict().erase(key);
+    }
+}
+
+}  // namespace
+
+fs::path default_output_dir(const fs::path& db_path) {
+    return fs::path(core::path_text(db_path)).parent_path().parent_path() / "outputs" / "json";
+}
+
+ManagerFilter::ManagerFilter(const core::Table& rows) {
+    const core::Column* segment = rows.find("segment");
+    const core::Column* muta = rows.find("muta");
+    const core::Column* son_risk = rows.find("son_risk");
+    if (!segment || !muta) return;
+    std::vector<size_t> kobi;
+    std::vector<std::optional<double>> keys;
+    for (size_t i = 0; i < rows.nrows(); ++i) {
+        if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
+            kobi.push_back(i);
+            keys.push_back(risk_of(son_risk, i));
+        }
+    }
+    std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);
+    for (size_t k = 0; k < order.size() && static_cast<int64_t>(k) < kTopKobi; ++k)
+        kobi_top_.insert(muta->text_form(kobi[order[k]]));
+}
+
+bool ManagerFilter::operator()(const core::RowView& row) const {
+    const core::Value seg = row.get("segment");
+    const std::string segment = seg.is_text() ? seg.as_text() : "";
+    if (segment == "KUR-TIC") return true;
+    if (segment == "KOBI" && row.has("muta") && kobi_top_.count(row.get("muta").text_form()))
+        return true;
+    const double risk = core::to_number(row.get("son_risk")).value_or(0);
+    return risk > kRiskFloor;
+}
+
+std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<fs::path> output_dir,
+                                        const std::string& file_suffix) {
+    // 1. The first connection and the output directory.
+    vandel::Vandel con(db_path.string());
+    const fs::path out_dir = fs::path(core::path_text(output_dir ? *output_dir : default_output_dir(db_path)));
+    core::make_dirs(out_dir);
+
+    // 2. Scoreboard.
+    console().line("  Building scoreboard mart...");
+    Document scoreboard = _build_scoreboard(con);
+    {
+        const Document* rows = scoreboard.get("rows");
+        const Document* meta = scoreboard.get("meta");
+        const Document* periods = meta ? meta->get("donemler") : nullptr;
+        console().line("    scoreboard: " + std::to_string(rows ? rows->size() : 0) + " entities, " +
+                       std::to_string(periods ? periods->size() : 0) + " periods");
+    }
+
+    // 3. Branch reference file.
+    console().line("  Exporting sube_bolge_ref.csv...");
+    _export_sube_bolge_ref(con, out_dir, file_suffix);
+
+    // 4-5. Trending lists.
+    console().line("  Building trending lists...");
+    Document trending = _build_trending_lists(con, scoreboard);
+    for (const auto& [key, list] : trending.as_dict())
+        console().line("    " + key + ": " + std::to_string(list.size()) + " entities");
+    write_json_file(out_dir / ("sample_trending_lists" + file_suffix + ".json"), trending,
+                    core::JsonStyle::indented);
+
+    // 6. Diagnostic index; the first connection ends here.
+    Document diag_index = _build_diag_index(con);
+    con.close();
+
+    // 7-8. Trending flags, then the predictor.
+    _enrich_with_trending(scoreboard, trending);
+    run_prediction_step(db_path, scoreboard);
+
+    // 9-11. Flow matrix, band snapshot, diagnostic index.
+    console().line("  Building flow matrix...");
+    Document flow_matrix = _build_flow_matrix(scoreboard);
+    const FlowCounts counts = flow_counts(flow_matrix);
+    scoreboard.set("flow_matrix", std::move(flow_matrix));
+    console().line("    " + std::to_string(counts.pairs) + " dönem çifti, " + std::to_string(counts.flows) +
+                   " akış, " + std::to_string(counts.segments) + " segment");
+    scoreboard.set("band_snapshot", _build_band_snapshot(scoreboard));
+    if (diag_index.size() > 0) scoreboard.set("diag_index", std::move(diag_index));
+
+    // 12-13. Names travel only through the reference file; then the scoreboard file.
+    drop_name_fields(scoreboard["rows"]);
+    write_json_file(out_dir / ("sample_scoreboard" + file_suffix + ".json"), scoreboard,
+                    core::JsonStyle::compact);
+
+    // 14-16. Full and manager dashboards.
+    console().line("  Rendering HTML dashboards...");
+    const auto render_html = modules::load("tarvo.pipeline.ronnel").entry<RenderHtml>("render_html");
+    const fs::path html_dir = out_dir.parent_path() / "html";
+    core::make_dirs(html_dir);
+    const fs::path ref_csv = out_dir / ("sube_bolge_ref" + file_suffix + ".csv");
+    render_html(scoreboard, html_dir / ("ovik_dashboard" + file_suffix + ".html"), ref_csv,
+                ronnel::RenderOptions{{}, 12.5, nullptr});
+    core::RowsRef rows(scoreboard.get("rows"));
+    const ManagerFilter manager_filter(*rows);
+    const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
+        return manager_filter(row);
+    };
+    render_html(scoreboard, html_dir / ("ovik_dashboard_yonetici" + file_suffix + ".html"), ref_csv,
+                ronnel::RenderOptions{row_filter, 12.5, nullptr});
+
+    // 17-18. Administrator data on a second connection.
+    console().line("  Building admin data...");
+    vandel::Vandel con_bt(db_path.string());
+    Document backtest_summary = _build_backtest_summary(con_bt);
+    Document backtest_firma = _build_backtest_firma_lists(con_bt);
+    Document ml_predictions = _build_ml_predictions_list(scoreboard);
+    std::vector<std::string> admin_entity_ids;
+    std::unordered_set<std::string> admin_mutas;
+    const core::Column* muta = rows->find("muta");
+    for (size_t r = 0; muta && r < rows->nrows(); ++r) {
+        if (!manager_filter(core::RowView(*rows, r))) continue;
+        admin_entity_ids.push_back(muta->text_form(r));
+        admin_mutas.insert(admin_entity_ids.back());
+    }
+    Document diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
+    con_bt.close();
+
+    // 19-20. Firm lists and predictions cut to the manager firms.
+    FirmaFilterResult firma = filter_backtest_firma(backtest_firma, admin_mutas);
+    console().line(backtest_firma_line(firma.before, firma.after));
+    Document admin_predictions = filter_predictions(ml_predictions, admin_mutas);
+    console().line("  [ADMIN] ml_predictions: " +
+                   core::group_thousands(static_cast<int64_t>(ml_predictions.size())) + " → " +
+                   core::group_thousands(static_cast<int64_t>(admin_predictions.size())) +
+                   " firma (admin filtre)");
+
+    // 21. Administrator dashboard.
+    Dict extra;
+    extra.set("backtest_summary", std::move(backtest_summary));
+    extra.set("backtest_firma", std::move(firma.lists));
+    extra.set("ml_predictions", std::move(admin_predictions));
+    extra.set("diag_index_full", std::move(diag_index_full));
+    extra.set("page_mode", "admin");
+    const Document extra_data(std::move(extra));
+    render_html(scoreboard, html_dir / ("ovik_dashboard_admin" + file_suffix + ".html"), ref_csv,
+                ronnel::RenderOptions{row_filter, 25, &extra_data});
+
+    return {std::move(scoreboard), std::move(trending)};
+}
+
+}  // namespace tarvo::marts

@@ -1,0 +1,48 @@
+// The mart run: builds every mart from the silver tables of one warehouse file, writes
+// sube_bolge_ref<suffix>.csv, sample_trending_lists<suffix>.json (indented) and
+// sample_scoreboard<suffix>.json (compact) into the output directory, and renders the full,
+// manager and administrator dashboards into the HTML directory beside it.
+//
+// output_dir defaults to <parent of the warehouse file's directory>/outputs/json; the HTML
+// directory is <parent of output_dir>/html. Both are created with their parents. Only the
+// prediction step is guarded; any other failure ends the run with its error, leaving the files
+// written by earlier steps in place.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "tarvo/core/document.hpp"
+
+namespace tarvo::marts {
+
+// Returns (scoreboard, trending) as they stand at the end of the run.
+std::pair<core::Document, core::Document> run_marts(
+    const std::filesystem::path& db_path,
+    std::optional<std::filesystem::path> output_dir = std::nullopt,
+    const std::string& file_suffix = "");
+
+// The manager dashboard's row filter: KUR-TIC rows, KOBI rows among the run's top 10,000 KOBI
+// firms by latest risk, and any row whose latest risk is above 50,000,000.
+class ManagerFilter {
+public:
+    static constexpr int64_t kTopKobi = 10000;
+    static constexpr double kRiskFloor = 50'000'000;
+
+    // The top KOBI set: rows whose "segment" is exactly "KOBI", ordered by "son_risk"
+    // descending (missing or null risk counts as 0; ties keep row order), first kTopKobi.
+    explicit ManagerFilter(const core::Table& rows);
+    bool operator()(const core::RowView& row) const;
+    const std::unordered_set<std::string>& kobi_top() const { return kobi_top_; }
+
+private:
+    std::unordered_set<std::string> kobi_top_;  // text forms of "muta"
+};
+
+// Default output directory for a warehouse path: <parent of its directory>/outputs/json.
+std::filesystem::path default_output_dir(const std::filesystem::path& db_path);
+
+}  // namespace tarvo::marts

@@ -1,0 +1,304 @@
+#include "tarvo/pipeline/marts/scoreboard.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <unordered_map>
+
+#include "tarvo/core/console.hpp"
+#include "tarvo/pipeline/marts/bands.hpp"
+#include "tarvo/pipeline/marts/diag_index.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::marts {
+
+using core::Column;
+using core::Dict;
+using core::Document;
+using core::List;
+using core::Table;
+using core::Value;
+
+namespace {
+
+const char* const kMonitoredFirms = R"(
+        SELECT DISTINCT entity_id FROM fact_periodic
+        WHERE ovik_skor IS NOT NULL OR COALESCE(kombine_risk, 0) > 0
+    )";
+
+const char* const kBaseSelect = R"(
+        SELECT
+            de.entity_id,
+            mi.unvan,
+            de.segment,
+            de.sube_kodu,
+            sb.sube_adi,
+            de.bolge_kodu,
+            sb2.bolge_adi
+            )";
+
+const char* const kBaseOptional = R"(,
+            de.son_izleme_kodu,
+            de.risk_grup_kodu,
+            de.pgy,
+            de.finansman_konu,
+            de.tahsis_onay_birimi)";
+
+const char* const kBaseFrom = R"(
+        FROM dim_entity de
+        LEFT JOIN map_identity mi ON de.entity_id = mi.entity_id
+        LEFT JOIN ref_sube_bolge sb ON de.sube_kodu = sb.sube_kodu
+        LEFT JOIN (
+            SELECT DISTINCT ON (bolge_kodu) bolge_kodu, bolge_adi
+            FROM ref_sube_bolge ORDER BY bolge_kodu
+        ) sb2 ON de.bolge_kodu = sb2.bolge_kodu
+        WHERE de.entity_id = ANY($1)
+    )";
+
+const char* const kPeriodSelect = R"(
+        SELECT entity_id, donem, ovik_skor, kombine_risk, risk_degisim)";
+const char* const kPeriodOptional = ", depo_risk, nakit_risk, gnakit_risk";
+const char* const kPeriodFrom = R"(
+        FROM fact_periodic
+        WHERE CAST(entity_id AS VARCHAR) = ANY($1)
+    )";
+
+const char* const kDepoColumns[] = {"depo_risk", "nakit_risk", "gnakit_risk"};
+const char* const kOptionalDimColumns[] = {"son_izleme_kodu", "risk_grup_kodu", "pgy",
+                                           "finansman_konu", "tahsis_onay_birimi"};
+
+bool contains_name(const std::vector<std::string>& names, std::string_view name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+List column_values(const Column& c) {
+    List out;
+    out.reserve(c.size());
+    for (size_t i = 0; i < c.size(); ++i) out.push_back(Document::of(c.get(i)));
+    return out;
+}
+
+// Firm key -> base rows holding it (a firm appears once in dim_entity, but nothing breaks
+// when it appears twice: both rows get the firm's period values).
+class FirmRows {
+public:
+    explicit FirmRows(const Column& keys) : next_(keys.size(), kNone) {
+        head_.reserve(keys.size());
+        for (size_t i = keys.size(); i-- > 0;) {
+            auto [it, fresh] = head_.try_emplace(keys.text_at(i), i);
+            if (!fresh) {
+                next_[i] = it->second;
+                it->second = i;
+            }
+        }
+    }
+    template <class F>
+    void for_each(const std::string& key, F&& f) const {
+        auto it = head_.find(key);
+        if (it == head_.end()) return;
+        for (size_t r = it->second; r != kNone; r = next_[r]) f(r);
+    }
+
+private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    std::unordered_map<std::string, size_t> head_;
+    std::vector<size_t> next_;
+};
+
+// The score cell as the scoreboard carries it: "YI" stays, a number is rounded half to even
+// to a whole number, everything else is null.
+Value score_cell(const Column& c, size_t i) {
+    if (c.is_null(i)) return Value();
+    std::string text = c.text_form(i);
+    if (text == "YI") return Value("YI");
+    if (text == "None" || text == "<NA>" || text == "nan") return Value();
+    std::optional<double> d = c.is_text_cell(i) ? core::parse_number(text) : c.number_at(i);
+    if (!d || !std::isfinite(*d)) return Value();
+    return Value(static_cast<int64_t>(core::round_half_even(*d, 0)));
+}
+
+// Whole part of a finite number (truncated toward zero).
+std::optional<int64_t> whole_part(const Column& c, size_t i) {
+    std::optional<double> d = c.number_at(i);
+    return d ? core::truncate_to_int(*d) : std::nullopt;
+}
+
+Column clean_str_column(const Column& c) {
+    Column out(core::str);
+    out.reserve(c.size());
+    for (size_t i = 0; i < c.size(); ++i) out.push_back(_clean_str(c.get(i)));
+    return out;
+}
+
+// Not-a-number and infinite floating-point cells become null.
+void null_non_finite(Column& c) {
+    for (size_t i = 0; i < c.size(); ++i)
+        if (c.is_double_cell(i) && !std::isfinite(c.double_at(i))) c.set_null(i);
+}
+
+List distinct_names(const Column* c) {
+    std::set<std::string> names;
+    if (c)
+        for (size_t i = 0; i < c->size(); ++i)
+            if (c->is_text_cell(i) && !c->text_at(i).empty()) names.insert(c->text_at(i));
+    List out;
+    for (const auto& n : names) out.emplace_back(n);
+    return out;
+}
+
+}  // namespace
+
+Document _build_scoreboard(vandel::Vandel& con) {
+    // 1-3. Periods, the latest period and the periods that carry a combined risk.
+    Column periods = con.query("SELECT DISTINCT donem FROM fact_periodic ORDER BY donem").column(0);
+    if (periods.empty()) {
+        core::console().line("    [WARN] No periods in fact_periodic");
+        Dict empty;
+        empty.set("meta", Document::empty_dict());
+        empty.set("rows", Document::empty_list());
+        return Document(std::move(empty));
+    }
+    const Value son_donem = periods.get(periods.size() - 1);
+    Column risk_periods =
+        con.query("SELECT DISTINCT donem FROM fact_periodic WHERE kombine_risk IS NOT NULL ORDER BY donem")
+            .column(0);
+
+    // 4. Monitored firms: any period with a score or a positive combined risk.
+    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(core::str);
+    if (keys.empty()) {
+        Dict meta;
+        meta.set("donemler", column_values(periods));
+        meta.set("son_donem", Document::of(son_donem));
+        meta.set("n_muta", Document(int64_t{0}));
+        Dict doc;
+        doc.set("meta", Document(std::move(meta)));
+        doc.set("rows", Document::empty_list());
+        return Document(std::move(doc));
+    }
+    std::vector<Value> key_list;
+    key_list.reserve(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) key_list.emplace_back(keys.text_at(i));
+
+    // 5. Optional columns.
+    const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
+    const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
+
+    // 6-8. Base table and period table, firm keys as text.
+    Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
+                           key_list);
+    Table facts = con.query(std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
+                            key_list);
+    base.set("entity_id", base["entity_id"].astype(core::str));
+    facts.set("entity_id", facts["entity_id"].astype(core::str));
+    const size_t n = base.nrows();
+    const size_t np = periods.size();
+
+    // 9-10. Pivot the three period columns onto the base rows: the first non-null value of
+    // the firm's rows of each period.
+    std::unordered_map<std::string, size_t> period_pos;
+    std::vector<std::string> period_text(np);
+    for (size_t p = 0; p < np; ++p) {
+        period_text[p] = periods.text_form(p);
+        period_pos.emplace(period_text[p], p);
+    }
+    const char* const sources[] = {"ovik_skor", "kombine_risk", "risk_degisim"};
+    std::vector<std::vector<Column>> pivots(3);
+    for (size_t s = 0; s < 3; ++s)
+        for (size_t p = 0; p < np; ++p) pivots[s].emplace_back(facts[sources[s]].kind(), n);
+    std::vector<Column> depo;
+    if (has_depo)
+        for (const char* name : kDepoColumns) depo.emplace_back(facts[name].kind(), n);
+
+    FirmRows firm_rows(base["entity_id"]);
+    const Column& fact_ids = facts["entity_id"];
+    const Column& fact_periods = facts["donem"];
+    const std::string son_text = son_donem.text_form();
+    for (size_t i = 0; i < facts.nrows(); ++i) {
+        auto pit = period_pos.find(fact_periods.text_form(i));
+        if (pit == period_pos.end()) continue;
+        const size_t p = pit->second;
+        firm_rows.for_each(fact_ids.text_at(i), [&](size_t row) {
+            for (size_t s = 0; s < 3; ++s) {
+                const Column& src = facts.column(2 + s);
+                if (!src.is_null(i) && pivots[s][p].is_null(row)) pivots[s][p].set(row, src.get(i));
+            }
+            if (has_depo && period_text[p] == son_text)
+                for (size_t k = 0; k < 3; ++k) depo[k].set(row, facts[kDepoColumns[k]].get(i));
+        });
+    }
+
+    // Rows in key order: the firm key first, named "muta".
+    Table rows;
+    rows.set("muta", base["entity_id"]);
+    rows.set("unvan", clean_str_column(base["unvan"]));
+    rows.set("segment", clean_str_column(base["segment"]));
+    rows.set("sube_kodu", _safe_int_series(base["sube_kodu"]));
+    rows.set("sube_adi", clean_str_column(base["sube_adi"]));
+    rows.set("bolge_kodu", _safe_int_series(base["bolge_kodu"]));
+    rows.set("bolge_adi", clean_str_column(base["bolge_adi"]));
+    if (has_dim_extra)
+        for (const char* name : kOptionalDimColumns) rows.set(name, base[name]);
+
+    // 13. Scores rebuilt; risks and risk changes as numbers.
+    for (size_t p = 0; p < np; ++p) {
+        const Column& raw = pivots[0][p];
+        Column score(core::mixed);
+        score.reserve(n);
+        for (size_t i = 0; i < n; ++i) score.push_back(score_cell(raw, i));
+        rows.set("ovik" + period_text[p], std::move(score));
+    }
+    for (size_t p = 0; p < np; ++p) rows.set("r" + period_text[p], _safe_int_series(pivots[1][p]));
+    for (size_t p = 0; p < np; ++p) rows.set("rd" + period_text[p], _safe_int_series(pivots[2][p]));
+
+    // 11. son_risk: the latest period's combined risk as a whole number, 0 when missing.
+    std::vector<int64_t> son_risk(n, 0);
+    if (const Column* last = rows.find("r" + son_text))
+        for (size_t i = 0; i < n; ++i)
+            if (auto w = whole_part(*last, i)) son_risk[i] = *w;
+    {
+        Column c(core::i64);
+        c.reserve(n);
+        for (int64_t v : son_risk) c.push_int(v);
+        rows.set("son_risk", std::move(c));
+    }
+    // 12. Latest-period split of the risk.
+    if (has_depo)
+        for (size_t k = 0; k < 3; ++k) rows.set(kDepoColumns[k], _safe_int_series(depo[k]));
+
+    // 13.3. df<d>: son_risk minus the whole part of r<d>.
+    for (size_t p = 0; p < np; ++p) {
+        const Column& r = rows["r" + period_text[p]];
+        Column df(core::i64);
+        df.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            auto w = r.is_null(i) ? std::nullopt : whole_part(r, i);
+            w ? df.push_int(son_risk[i] - *w) : df.push_null();
+        }
+        rows.set("df" + period_text[p], std::move(df));
+    }
+
+    // 15-16. Highest risk first; no NaN or infinity anywhere.
+    std::vector<std::optional<double>> sort_keys(n);
+    for (size_t i = 0; i < n; ++i) sort_keys[i] = static_cast<double>(son_risk[i]);
+    rows = rows.take(core::stable_order(sort_keys, /*descending=*/true));
+    for (size_t c = 0; c < rows.ncols(); ++c) null_non_finite(rows.column(c));
+
+    // 17-18. Metadata and the slim diagnostic index.
+    Dict meta;
+    meta.set("donemler", column_values(periods));
+    meta.set("risk_donemler", column_values(risk_periods));
+    meta.set("son_donem", Document::of(son_donem));
+    meta.set("n_muta", Document(static_cast<int64_t>(n)));
+    meta.set("bolge_listesi", distinct_names(rows.find("bolge_adi")));
+    meta.set("sube_listesi", distinct_names(rows.find("sube_adi")));
+    meta.set("pipeline_ts", "dummy_run");
+    meta.set("notebook", "brenk");
+
+    Dict doc;
+    doc.set("meta", Document(std::move(meta)));
+    doc.set("rows", Document::rows(std::move(rows)));
+    doc.set("diag_index", _build_diag_index_slim(con));
+    return Document(std::move(doc));
+}
+
+}  // namespace tarvo::marts
