@@ -79,9 +79,6 @@ std::string Column::text_form(size_t i) const {
     return get(i).text_form(kind_);
 }
 
-int64_t Column::int_at(size_t i) const { return static_cast<int64_t>(bits_[i]); }
-double Column::double_at(size_t i) const { return std::bit_cast<double>(bits_[i]); }
-const std::string& Column::text_at(size_t i) const { return texts_[bits_[i]]; }
 
 std::optional<double> Column::number_at(size_t i) const {
     switch (tags_[i]) {

@@ -8,6 +8,7 @@
 // column mixed.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -47,9 +48,22 @@ public:
     bool is_double_cell(size_t i) const { return tags_[i] == kReal; }
     bool is_text_cell(size_t i) const { return tags_[i] == kText; }
     bool is_bool_cell(size_t i) const { return tags_[i] == kBool; }
-    int64_t int_at(size_t i) const;
-    double double_at(size_t i) const;
-    const std::string& text_at(size_t i) const;
+    int64_t int_at(size_t i) const { return static_cast<int64_t>(bits_[i]); }
+    double double_at(size_t i) const { return std::bit_cast<double>(bits_[i]); }
+    const std::string& text_at(size_t i) const { return texts_[bits_[i]]; }
+
+    // Calls f with the cell's value without building a Value: f(Null{}), f(bool), f(int64_t),
+    // f(double) or f(const std::string&).
+    template <class F>
+    decltype(auto) visit(size_t i, F&& f) const {
+        switch (tags_[i]) {
+            case kBool: return f(bits_[i] != 0);
+            case kInt: return f(int_at(i));
+            case kReal: return f(double_at(i));
+            case kText: return f(text_at(i));
+            default: return f(Null{});
+        }
+    }
     bool bool_at(size_t i) const { return bits_[i] != 0; }
     // Numeric value of an int, double or bool cell; nothing for null and text cells.
     std::optional<double> number_at(size_t i) const;

@@ -1,5 +1,6 @@
 #include "tarvo/core/json.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ostream>
@@ -9,127 +10,174 @@ namespace tarvo::core {
 
 namespace {
 
-void put_string(std::ostream& os, std::string_view s) {
-    os.put('"');
+// Output goes through a string buffer flushed to the stream in large blocks: per-value stream
+// calls dominate the time of a large scoreboard otherwise.
+class Out {
+public:
+    explicit Out(std::ostream& os) : os_(os) { buf_.reserve(kBlock + 4096); }
+    ~Out() { flush(); }
+    void put(char c) {
+        buf_ += c;
+        maybe_flush();
+    }
+    void put(std::string_view s) {
+        buf_ += s;
+        maybe_flush();
+    }
+    void put_int(int64_t v) {
+        char tmp[24];
+        auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        put(std::string_view(tmp, static_cast<size_t>(r.ptr - tmp)));
+    }
+    void flush() {
+        os_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        buf_.clear();
+    }
+
+private:
+    static constexpr size_t kBlock = 1 << 20;
+    void maybe_flush() {
+        if (buf_.size() >= kBlock) flush();
+    }
+    std::ostream& os_;
+    std::string buf_;
+};
+
+void put_string(Out& out, std::string_view s) {
+    out.put('"');
     size_t run = 0;  // start of the pending run of bytes that need no escape
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        const char* esc = nullptr;
-        char ubuf[8];
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.put(s.substr(run, i - run));
+        run = i + 1;
         switch (c) {
-            case '"': esc = "\\\""; break;
-            case '\\': esc = "\\\\"; break;
-            case '\n': esc = "\\n"; break;
-            case '\r': esc = "\\r"; break;
-            case '\t': esc = "\\t"; break;
-            case '\b': esc = "\\b"; break;
-            case '\f': esc = "\\f"; break;
-            default:
-                if (c < 0x20) {
-                    std::snprintf(ubuf, sizeof ubuf, "\\u%04x", c);
-                    esc = ubuf;
-                }
-        }
-        if (esc) {
-            os.write(s.data() + run, static_cast<std::streamsize>(i - run));
-            os << esc;
-            run = i + 1;
+            case '"': out.put("\\\""); break;
+            case '\\': out.put("\\\\"); break;
+            case '\n': out.put("\\n"); break;
+            case '\r': out.put("\\r"); break;
+            case '\t': out.put("\\t"); break;
+            case '\b': out.put("\\b"); break;
+            case '\f': out.put("\\f"); break;
+            default: {
+                char ubuf[8];
+                std::snprintf(ubuf, sizeof ubuf, "\\u%04x", c);
+                out.put(ubuf);
+            }
         }
     }
-    os.write(s.data() + run, static_cast<std::streamsize>(s.size() - run));
-    os.put('"');
+    out.put(s.substr(run));
+    out.put('"');
 }
 
-void put_double(std::ostream& os, double x) {
-    if (std::isnan(x)) os << "NaN";
-    else if (std::isinf(x)) os << (x > 0 ? "Infinity" : "-Infinity");
-    else os << format_double(x);
+void put_double(Out& out, double x) {
+    if (std::isnan(x)) out.put("NaN");
+    else if (std::isinf(x)) out.put(x > 0 ? "Infinity" : "-Infinity");
+    else out.put(format_double(x));
 }
 
-void put_value(std::ostream& os, const Value& v) {
-    if (v.is_null()) os << "null";
-    else if (v.is_bool()) os << (v.as_bool() ? "true" : "false");
-    else if (v.is_int()) os << v.as_int();
-    else if (v.is_double()) put_double(os, v.as_double());
-    else put_string(os, v.as_text());
+struct CellWriter {
+    Out& out;
+    void operator()(Null) const { out.put("null"); }
+    void operator()(bool b) const { out.put(b ? "true" : "false"); }
+    void operator()(int64_t v) const { out.put_int(v); }
+    void operator()(double v) const { put_double(out, v); }
+    void operator()(const std::string& s) const { put_string(out, s); }
+};
+
+}  // namespace
+
+std::string json_quote(std::string_view s) {
+    std::ostringstream os;
+    {
+        Out out(os);
+        put_string(out, s);
+    }
+    return os.str();
 }
+
+namespace {
 
 struct Writer {
-    std::ostream& os;
+    Out& out;
     bool indent;
 
     void newline(int level) {
         if (!indent) return;
-        os.put('\n');
-        for (int i = 0; i < level; ++i) os << "  ";
+        out.put('\n');
+        for (int i = 0; i < level; ++i) out.put("  ");
     }
     void item_sep(int level) {
-        os.put(',');
+        out.put(',');
         newline(level);
     }
     void key(std::string_view k) {
-        put_string(os, k);
-        os << (indent ? ": " : ":");
+        put_string(out, k);
+        out.put(indent ? ": " : ":");
     }
 
     void rows(const Table& t, int level) {
         if (t.nrows() == 0) {
-            os << "[]";
+            out.put("[]");
             return;
         }
-        os.put('[');
+        // Keys are the same for every row: quote them once.
+        std::vector<std::string> keys;
+        for (const auto& name : t.names()) keys.push_back(json_quote(name) + (indent ? ": " : ":"));
+        out.put('[');
         newline(level + 1);
+        const CellWriter cell{out};
         for (size_t r = 0; r < t.nrows(); ++r) {
             if (r) item_sep(level + 1);
             if (t.ncols() == 0) {
-                os << "{}";
+                out.put("{}");
                 continue;
             }
-            os.put('{');
+            out.put('{');
             newline(level + 2);
             for (size_t c = 0; c < t.ncols(); ++c) {
                 if (c) item_sep(level + 2);
-                key(t.names()[c]);
-                put_value(os, t.column(c).get(r));
+                out.put(keys[c]);
+                t.column(c).visit(r, cell);
             }
             newline(level + 1);
-            os.put('}');
+            out.put('}');
         }
         newline(level);
-        os.put(']');
+        out.put(']');
     }
 
     void doc(const Document& d, int level) {
         switch (d.kind()) {
-            case DocKind::null: os << "null"; return;
-            case DocKind::boolean: os << (d.as_bool() ? "true" : "false"); return;
-            case DocKind::integer: os << d.as_int(); return;
-            case DocKind::real: put_double(os, d.as_real()); return;
-            case DocKind::text: put_string(os, d.as_text()); return;
+            case DocKind::null: out.put("null"); return;
+            case DocKind::boolean: out.put(d.as_bool() ? "true" : "false"); return;
+            case DocKind::integer: out.put_int(d.as_int()); return;
+            case DocKind::real: put_double(out, d.as_real()); return;
+            case DocKind::text: put_string(out, d.as_text()); return;
             case DocKind::rows: rows(d.as_rows(), level); return;
             case DocKind::list: {
                 const List& l = d.as_list();
                 if (l.empty()) {
-                    os << "[]";
+                    out.put("[]");
                     return;
                 }
-                os.put('[');
+                out.put('[');
                 newline(level + 1);
                 for (size_t i = 0; i < l.size(); ++i) {
                     if (i) item_sep(level + 1);
                     doc(l[i], level + 1);
                 }
                 newline(level);
-                os.put(']');
+                out.put(']');
                 return;
             }
             case DocKind::dict: {
                 const Dict& m = d.as_dict();
                 if (m.empty()) {
-                    os << "{}";
+                    out.put("{}");
                     return;
                 }
-                os.put('{');
+                out.put('{');
                 newline(level + 1);
                 bool first = true;
                 for (const auto& [k, v] : m) {
@@ -139,7 +187,7 @@ struct Writer {
                     doc(v, level + 1);
                 }
                 newline(level);
-                os.put('}');
+                out.put('}');
                 return;
             }
         }
@@ -149,7 +197,8 @@ struct Writer {
 }  // namespace
 
 void write_json(std::ostream& os, const Document& doc, JsonStyle style) {
-    Writer{os, style == JsonStyle::indented}.doc(doc, 0);
+    Out out(os);
+    Writer{out, style == JsonStyle::indented}.doc(doc, 0);
 }
 
 std::string to_json(const Document& doc, JsonStyle style) {
@@ -158,10 +207,5 @@ std::string to_json(const Document& doc, JsonStyle style) {
     return os.str();
 }
 
-std::string json_quote(std::string_view s) {
-    std::ostringstream os;
-    put_string(os, s);
-    return os.str();
-}
 
 }  // namespace tarvo::core

@@ -59,6 +59,10 @@ Table Table::take(const std::vector<size_t>& rows) const {
     return out;
 }
 
+void Table::reorder(const std::vector<size_t>& rows) {
+    for (auto& c : cols_) c = c.take(rows);
+}
+
 Table Table::filter(const std::vector<uint8_t>& mask) const {
     std::vector<size_t> rows;
     for (size_t i = 0; i < mask.size() && i < nrows(); ++i)

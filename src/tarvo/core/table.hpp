@@ -37,6 +37,9 @@ public:
     Value at(size_t row, std::string_view name) const { return (*this)[name].get(row); }
 
     Table take(const std::vector<size_t>& rows) const;
+    // Puts the rows in the given order in place, one column at a time (so at most one column is
+    // held twice).
+    void reorder(const std::vector<size_t>& rows);
     Table filter(const std::vector<uint8_t>& mask) const;
 
 private:

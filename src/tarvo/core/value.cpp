@@ -142,6 +142,8 @@ std::optional<double> to_number(const Value& v) {
 
 double round_half_even(double x, int decimals) {
     if (!std::isfinite(x)) return x;
+    // Whole numbers: the default rounding mode rounds to nearest, ties to even.
+    if (decimals == 0) return std::nearbyint(x);
     // printf rounds the exact binary value correctly, exact ties to even.
     char buf[512];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, x);

@@ -2,7 +2,10 @@
 
 #include <duckdb.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -206,11 +209,10 @@ void read_chunk_column(const ColumnReader& cr, duckdb_vector vec, idx_t n, core:
     }
 }
 
-// Reads a whole result into a table; nullopt when a column type needs the text fallback.
-std::optional<core::Table> read_result(duckdb_result& r) {
+// Column readers for a result's columns; empty when a column type needs the text fallback.
+std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
     idx_t ncols = duckdb_column_count(&r);
     std::vector<ColumnReader> readers(ncols);
-    std::vector<core::Column> cols;
     for (idx_t c = 0; c < ncols; ++c) {
         duckdb_type t = duckdb_column_type(&r, c);
         if (!supported(t)) return std::nullopt;
@@ -221,24 +223,51 @@ std::optional<core::Table> read_result(duckdb_result& r) {
             readers[c].decimal_div = std::pow(10.0, duckdb_decimal_scale(lt));
             duckdb_destroy_logical_type(&lt);
         }
-        cols.emplace_back(kind_of(t));
+    }
+    return readers;
+}
+
+// Reads the result's chunks, appending each to `cols` (one column per result column) and
+// calling `on_chunk` after each when given (which may clear the columns). Returns false when
+// a column type needs the text fallback.
+bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<std::string>& names,
+                 const std::function<void()>& on_chunk) {
+    auto readers = column_readers(r);
+    if (!readers) return false;
+    idx_t ncols = readers->size();
+    cols.clear();
+    names.clear();
+    for (idx_t c = 0; c < ncols; ++c) {
+        cols.emplace_back(kind_of((*readers)[c].type));
+        std::string name = duckdb_column_name(&r, c);
+        // Duplicate names (e.g. two "count" columns) keep the first; later ones get a suffix.
+        while (std::find(names.begin(), names.end(), name) != names.end()) name += "_";
+        names.push_back(name);
     }
     while (true) {
         duckdb_data_chunk chunk = duckdb_fetch_chunk(r);
         if (!chunk) break;
         idx_t n = duckdb_data_chunk_get_size(chunk);
         for (idx_t c = 0; c < ncols; ++c)
-            read_chunk_column(readers[c], duckdb_data_chunk_get_vector(chunk, c), n, cols[c]);
+            read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk, c), n, cols[c]);
         duckdb_destroy_data_chunk(&chunk);
+        if (on_chunk) on_chunk();
     }
+    return true;
+}
+
+core::Table make_table(std::vector<core::Column>& cols, const std::vector<std::string>& names) {
     core::Table t;
-    for (idx_t c = 0; c < ncols; ++c) {
-        std::string name = duckdb_column_name(&r, c);
-        // Duplicate names (e.g. two "count" columns) keep the first; later ones get a suffix.
-        while (t.has(name)) name += "_";
-        t.set(name, std::move(cols[c]));
-    }
+    for (size_t c = 0; c < cols.size(); ++c) t.set(names[c], std::move(cols[c]));
     return t;
+}
+
+// Reads a whole result into a table; nullopt when a column type needs the text fallback.
+std::optional<core::Table> read_result(duckdb_result& r) {
+    std::vector<core::Column> cols;
+    std::vector<std::string> names;
+    if (!read_chunks(r, cols, names, {})) return std::nullopt;
+    return make_table(cols, names);
 }
 
 ValueHandle make_value(const core::Value& v) {
@@ -312,7 +341,8 @@ Vandel::Vandel(const std::string& path, Access access) : path_(path) {
 
 Vandel::~Vandel() { close(); }
 
-Vandel::Vandel(Vandel&& o) noexcept : path_(std::move(o.path_)), db_(o.db_), con_(o.con_) {
+Vandel::Vandel(Vandel&& o) noexcept
+    : path_(std::move(o.path_)), db_(o.db_), con_(o.con_), memo_(std::move(o.memo_)) {
     o.db_ = nullptr;
     o.con_ = nullptr;
 }
@@ -323,6 +353,7 @@ Vandel& Vandel::operator=(Vandel&& o) noexcept {
         path_ = std::move(o.path_);
         db_ = o.db_;
         con_ = o.con_;
+        memo_ = std::move(o.memo_);
         o.db_ = nullptr;
         o.con_ = nullptr;
     }
@@ -330,6 +361,7 @@ Vandel& Vandel::operator=(Vandel&& o) noexcept {
 }
 
 void Vandel::close() {
+    memo_.clear();
     if (con_) {
         duckdb_connection c = as_con(con_);
         duckdb_disconnect(&c);
@@ -348,6 +380,7 @@ void Vandel::require_open() const {
 
 void Vandel::execute(std::string_view sql) {
     require_open();
+    memo_.clear();
     Result r;
     r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
 }
@@ -368,38 +401,80 @@ core::Table Vandel::query(std::string_view sql) {
     return std::move(*read_result(r.r));
 }
 
+namespace {
+
+// A prepared statement with the list parameter bound to $1.
+void prepare_with_list(duckdb_connection con, const std::string& text,
+                       const std::vector<core::Value>& list_param, Prepared& p) {
+    if (duckdb_prepare(con, text.c_str(), &p.p) == DuckDBError)
+        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
+    const duckdb_type ct = list_child_type(list_param);
+    std::vector<ValueHandle> handles;
+    handles.reserve(list_param.size());
+    std::vector<duckdb_value> raw;
+    raw.reserve(list_param.size());
+    for (const auto& v : list_param) {
+        core::Value cell = v;
+        if (ct == DUCKDB_TYPE_VARCHAR && !v.is_null() && !v.is_text()) cell = core::Value(v.text_form());
+        if (ct == DUCKDB_TYPE_DOUBLE && v.is_int()) cell = core::Value(static_cast<double>(v.as_int()));
+        handles.push_back(make_value(cell));
+        raw.push_back(handles.back().v);
+    }
+    duckdb_logical_type child = duckdb_create_logical_type(ct);
+    ValueHandle list;
+    duckdb_value none = nullptr;  // the C API wants a non-null array even when empty
+    list.v = duckdb_create_list_value(child, raw.empty() ? &none : raw.data(), raw.size());
+    duckdb_destroy_logical_type(&child);
+    if (!list.v) fail("cannot build the list parameter");
+    if (duckdb_bind_value(p.p, 1, list.v) == DuckDBError)
+        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot bind $1");
+}
+
+// Runs a bound statement as a streaming result.
+void execute_streaming(Prepared& p, Result& r) {
+    duckdb_pending_result pending = nullptr;
+    if (duckdb_pending_prepared_streaming(p.p, &pending) == DuckDBError) {
+        std::string msg = duckdb_pending_error(pending) ? duckdb_pending_error(pending) : "cannot run statement";
+        duckdb_destroy_pending(&pending);
+        fail(msg);
+    }
+    duckdb_state st = duckdb_execute_pending(pending, &r.r);
+    duckdb_destroy_pending(&pending);
+    r.check(st);
+}
+
+}  // namespace
+
 core::Table Vandel::query(std::string_view sql, const std::vector<core::Value>& list_param) {
     require_open();
     auto run = [&](const std::string& text) -> std::optional<core::Table> {
         Prepared p;
-        if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) == DuckDBError)
-            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
-        duckdb_logical_type child = duckdb_create_logical_type(list_child_type(list_param));
-        std::vector<ValueHandle> handles;
-        handles.reserve(list_param.size());
-        std::vector<duckdb_value> raw;
-        raw.reserve(list_param.size());
-        duckdb_type ct = list_child_type(list_param);
-        for (const auto& v : list_param) {
-            core::Value cell = v;
-            if (ct == DUCKDB_TYPE_VARCHAR && !v.is_null() && !v.is_text()) cell = core::Value(v.text_form());
-            if (ct == DUCKDB_TYPE_DOUBLE && v.is_int()) cell = core::Value(static_cast<double>(v.as_int()));
-            handles.push_back(make_value(cell));
-            raw.push_back(handles.back().v);
-        }
-        ValueHandle list;
-        duckdb_value none = nullptr;  // the C API wants a non-null array even when empty
-        list.v = duckdb_create_list_value(child, raw.empty() ? &none : raw.data(), raw.size());
-        duckdb_destroy_logical_type(&child);
-        if (!list.v) fail("cannot build the list parameter");
-        if (duckdb_bind_value(p.p, 1, list.v) == DuckDBError)
-            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot bind $1");
+        prepare_with_list(as_con(con_), text, list_param, p);
         Result r;
         r.check(duckdb_execute_prepared(p.p, &r.r));
         return read_result(r.r);
     };
     if (auto t = run(std::string(sql))) return std::move(*t);
     return std::move(*run(text_fallback(sql)));
+}
+
+void Vandel::for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
+                            const std::function<void(const core::Table&)>& on_chunk) {
+    require_open();
+    auto run = [&](const std::string& text) {
+        Prepared p;
+        prepare_with_list(as_con(con_), text, list_param, p);
+        Result r;
+        execute_streaming(p, r);
+        std::vector<core::Column> cols;
+        std::vector<std::string> names;
+        return read_chunks(r.r, cols, names, [&] {
+            core::Table chunk = make_table(cols, names);
+            on_chunk(chunk);
+            for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(chunk.column(c).kind());
+        });
+    };
+    if (!run(std::string(sql))) run(text_fallback(sql));
 }
 
 static std::vector<Row> to_rows(const core::Table& t) {
@@ -419,6 +494,7 @@ std::vector<Row> Vandel::fetchall(std::string_view sql, const std::vector<core::
 
 void Vandel::executemany(std::string_view sql, const std::vector<Row>& rows) {
     require_open();
+    memo_.clear();
     Prepared p;
     if (duckdb_prepare(as_con(con_), std::string(sql).c_str(), &p.p) == DuckDBError)
         fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
@@ -509,6 +585,102 @@ void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
     duckdb_appender_destroy(&app);
     execute(sql);
 }
+
+namespace {
+
+ColumnReader reader_for(duckdb_logical_type lt) {
+    ColumnReader cr;
+    cr.type = duckdb_get_type_id(lt);
+    if (cr.type == DUCKDB_TYPE_DECIMAL) {
+        cr.decimal_internal = duckdb_decimal_internal_type(lt);
+        cr.decimal_div = std::pow(10.0, duckdb_decimal_scale(lt));
+    }
+    return cr;
+}
+
+struct StreamColumn {
+    ColumnReader reader;        // the column's own type, or a list's element type
+    bool is_list = false;
+};
+
+}  // namespace
+
+int64_t Vandel::for_each_row(std::string_view sql,
+                             const std::function<void(std::vector<core::Document>& row)>& visit) {
+    require_open();
+    Result r;
+    r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
+    idx_t ncols = duckdb_column_count(&r.r);
+    std::vector<StreamColumn> cols(ncols);
+    for (idx_t c = 0; c < ncols; ++c) {
+        duckdb_logical_type lt = duckdb_column_logical_type(&r.r, c);
+        duckdb_type t = duckdb_get_type_id(lt);
+        if (t == DUCKDB_TYPE_LIST) {
+            duckdb_logical_type child = duckdb_list_type_child_type(lt);
+            cols[c].reader = reader_for(child);
+            cols[c].is_list = true;
+            duckdb_destroy_logical_type(&child);
+        } else {
+            cols[c].reader = reader_for(lt);
+        }
+        duckdb_destroy_logical_type(&lt);
+        if (!supported(cols[c].reader.type))
+            fail(std::string("Not implemented Error: column \"") + duckdb_column_name(&r.r, c) +
+                     "\" has a type that cannot be read row by row",
+                 "NotImplementedException");
+    }
+    int64_t count = 0;
+    std::vector<core::Document> row(ncols);
+    std::vector<core::Column> values(ncols);
+    std::vector<const duckdb_list_entry*> entries(ncols, nullptr);
+    std::vector<uint64_t*> list_validity(ncols, nullptr);
+    while (true) {
+        duckdb_data_chunk chunk = duckdb_fetch_chunk(r.r);
+        if (!chunk) break;
+        struct ChunkGuard {
+            duckdb_data_chunk& c;
+            ~ChunkGuard() { duckdb_destroy_data_chunk(&c); }
+        } guard{chunk};
+        idx_t n = duckdb_data_chunk_get_size(chunk);
+        for (idx_t c = 0; c < ncols; ++c) {
+            duckdb_vector vec = duckdb_data_chunk_get_vector(chunk, c);
+            values[c] = core::Column(core::Kind::mixed);
+            if (cols[c].is_list) {
+                entries[c] = static_cast<const duckdb_list_entry*>(duckdb_vector_get_data(vec));
+                list_validity[c] = duckdb_vector_get_validity(vec);
+                read_chunk_column(cols[c].reader, duckdb_list_vector_get_child(vec),
+                                  duckdb_list_vector_get_size(vec), values[c]);
+            } else {
+                read_chunk_column(cols[c].reader, vec, n, values[c]);
+            }
+        }
+        for (idx_t i = 0; i < n; ++i) {
+            for (idx_t c = 0; c < ncols; ++c) {
+                if (!cols[c].is_list) {
+                    row[c] = core::Document::of(values[c].get(i));
+                } else if (list_validity[c] && !duckdb_validity_row_is_valid(list_validity[c], i)) {
+                    row[c] = core::Document();
+                } else {
+                    core::List items;
+                    items.reserve(entries[c][i].length);
+                    for (idx_t k = 0; k < entries[c][i].length; ++k)
+                        items.push_back(core::Document::of(values[c].get(entries[c][i].offset + k)));
+                    row[c] = core::Document(std::move(items));
+                }
+            }
+            visit(row);
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::any* Vandel::memo(std::string_view key) {
+    auto it = memo_.find(std::string(key));
+    return it == memo_.end() ? nullptr : &it->second;
+}
+
+void Vandel::set_memo(const std::string& key, std::any value) { memo_[key] = std::move(value); }
 
 std::vector<std::string> Vandel::column_names(std::string_view table) {
     core::Table t = query("DESCRIBE " + std::string(table));

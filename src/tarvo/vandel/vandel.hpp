@@ -10,10 +10,16 @@
 // "2024-01-01 00:00:00"; other types -> their text form as the warehouse casts it.
 #pragma once
 
+#include <any>
+#include <cstdint>
+#include <functional>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "tarvo/core/document.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/table.hpp"
 
@@ -49,6 +55,11 @@ public:
     core::Table query(std::string_view sql);
     // Runs a statement with one list parameter bound to $1.
     core::Table query(std::string_view sql, const std::vector<core::Value>& list_param);
+    // Runs a statement with one list parameter bound to $1 as a stream: `on_chunk` receives the
+    // result a chunk of rows at a time (a few thousand rows), so memory does not grow with the
+    // size of the result.
+    void for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
+                        const std::function<void(const core::Table&)>& on_chunk);
     // The same results as row tuples.
     std::vector<Row> fetchall(std::string_view sql);
     std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);
@@ -59,6 +70,22 @@ public:
     // stored as the text form of its cells).
     void run_with_out(const core::Table& out, std::string_view sql);
 
+    // Runs a statement and hands its result to `visit` one row at a time, chunk by chunk, without
+    // building a Table of the whole result. Cells are documents: scalars as query() reads them,
+    // and a LIST cell as the list of its elements (elements of the types query() reads; a null
+    // list is a null cell). A column of another type is a NotImplementedException. `visit` may
+    // move cells out of the row. Returns the number of rows.
+    int64_t for_each_row(std::string_view sql,
+                         const std::function<void(std::vector<core::Document>& row)>& visit);
+
+    // Per-connection memo: a slot where callers keep a result derived from this connection's
+    // data under a key of their own (an aggregate asked for twice in one run is computed once).
+    // It lives with the connection: close() empties it, and so do execute(), executemany() and
+    // run_with_out(), which run statements for their effect on the data. nullptr when absent.
+    std::any* memo(std::string_view key);
+    void set_memo(const std::string& key, std::any value);
+    void clear_memo() { memo_.clear(); }
+
     // Names of the columns of a table ("DESCRIBE"); CatalogException when it does not exist.
     std::vector<std::string> column_names(std::string_view table);
     bool table_exists(std::string_view table);
@@ -68,6 +95,7 @@ private:
     std::string path_;
     void* db_ = nullptr;   // duckdb_database
     void* con_ = nullptr;  // duckdb_connection
+    std::unordered_map<std::string, std::any> memo_;
 };
 
 // The version text of the loaded warehouse library ("v1.4.4").

@@ -18,6 +18,7 @@ using core::Document;
 using core::List;
 using core::Table;
 using core::Value;
+using core::str;
 
 namespace {
 
@@ -105,14 +106,25 @@ private:
     std::vector<size_t> next_;
 };
 
+// Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
+const std::string& text_of(const Column& c, size_t i, std::string& scratch) {
+    if (c.is_text_cell(i)) return c.text_at(i);
+    scratch = c.text_form(i);
+    return scratch;
+}
+
 // The score cell as the scoreboard carries it: "YI" stays, a number is rounded half to even
-// to a whole number, everything else is null.
+// to a whole number, everything else (null, "None", "<NA>", "nan", other text, booleans,
+// NaN and infinities) is null.
 Value score_cell(const Column& c, size_t i) {
-    if (c.is_null(i)) return Value();
-    std::string text = c.text_form(i);
-    if (text == "YI") return Value("YI");
-    if (text == "None" || text == "<NA>" || text == "nan") return Value();
-    std::optional<double> d = c.is_text_cell(i) ? core::parse_number(text) : c.number_at(i);
+    std::optional<double> d;
+    if (c.is_text_cell(i)) {
+        const std::string& text = c.text_at(i);
+        if (text == "YI") return Value("YI");
+        d = core::parse_number(text);
+    } else if (c.is_int_cell(i) || c.is_double_cell(i)) {
+        d = c.number_at(i);
+    }
     if (!d || !std::isfinite(*d)) return Value();
     return Value(static_cast<int64_t>(core::round_half_even(*d, 0)));
 }
@@ -164,7 +176,7 @@ Document _build_scoreboard(vandel::Vandel& con) {
             .column(0);
 
     // 4. Monitored firms: any period with a score or a positive combined risk.
-    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(core::str);
+    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
     if (keys.empty()) {
         Dict meta;
         meta.set("donemler", column_values(periods));
@@ -183,49 +195,43 @@ Document _build_scoreboard(vandel::Vandel& con) {
     const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
     const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
 
-    // 6-8. Base table and period table, firm keys as text.
+    // 6, 8. Base table, firm keys as text.
     Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
                            key_list);
-    Table facts = con.query(std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
-                            key_list);
-    base.set("entity_id", base["entity_id"].astype(core::str));
-    facts.set("entity_id", facts["entity_id"].astype(core::str));
+    base.set("entity_id", base["entity_id"].astype(str));
     const size_t n = base.nrows();
     const size_t np = periods.size();
 
-    // 9-10. Pivot the three period columns onto the base rows: the first non-null value of
-    // the firm's rows of each period.
-    std::unordered_map<std::string, size_t> period_pos;
+    // 9-10, 12. Pivot the three period columns onto the base rows: the first non-null value of
+    // the firm's rows of each period; the latest period's risk split as well. The period table
+    // streams through in chunks, so its size does not matter.
     std::vector<std::string> period_text(np);
-    for (size_t p = 0; p < np; ++p) {
-        period_text[p] = periods.text_form(p);
-        period_pos.emplace(period_text[p], p);
-    }
-    const char* const sources[] = {"ovik_skor", "kombine_risk", "risk_degisim"};
-    std::vector<std::vector<Column>> pivots(3);
-    for (size_t s = 0; s < 3; ++s)
-        for (size_t p = 0; p < np; ++p) pivots[s].emplace_back(facts[sources[s]].kind(), n);
-    std::vector<Column> depo;
-    if (has_depo)
-        for (const char* name : kDepoColumns) depo.emplace_back(facts[name].kind(), n);
-
-    FirmRows firm_rows(base["entity_id"]);
-    const Column& fact_ids = facts["entity_id"];
-    const Column& fact_periods = facts["donem"];
+    for (size_t p = 0; p < np; ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
-    for (size_t i = 0; i < facts.nrows(); ++i) {
-        auto pit = period_pos.find(fact_periods.text_form(i));
-        if (pit == period_pos.end()) continue;
-        const size_t p = pit->second;
-        firm_rows.for_each(fact_ids.text_at(i), [&](size_t row) {
-            for (size_t s = 0; s < 3; ++s) {
-                const Column& src = facts.column(2 + s);
-                if (!src.is_null(i) && pivots[s][p].is_null(row)) pivots[s][p].set(row, src.get(i));
+    std::vector<std::vector<Column>> pivots(3, std::vector<Column>(np, Column(core::mixed, n)));
+    std::vector<Column> depo(has_depo ? 3 : 0, Column(core::mixed, n));
+    const FirmRows firm_rows(base["entity_id"]);
+    con.for_each_chunk(
+        std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom, key_list,
+        [&](const Table& chunk) {
+            const Column& ids = chunk["entity_id"];
+            const Column& donem = chunk["donem"];
+            std::string id_text, donem_text;
+            for (size_t i = 0; i < chunk.nrows(); ++i) {
+                const size_t p = static_cast<size_t>(
+                    std::find(period_text.begin(), period_text.end(), text_of(donem, i, donem_text)) -
+                    period_text.begin());
+                if (p == np) continue;
+                firm_rows.for_each(text_of(ids, i, id_text), [&](size_t row) {
+                    for (size_t s = 0; s < 3; ++s) {
+                        const Column& src = chunk.column(2 + s);
+                        if (!src.is_null(i) && pivots[s][p].is_null(row)) pivots[s][p].set(row, src.get(i));
+                    }
+                    if (has_depo && period_text[p] == son_text)
+                        for (size_t k = 0; k < 3; ++k) depo[k].set(row, chunk.column(5 + k).get(i));
+                });
             }
-            if (has_depo && period_text[p] == son_text)
-                for (size_t k = 0; k < 3; ++k) depo[k].set(row, facts[kDepoColumns[k]].get(i));
         });
-    }
 
     // Rows in key order: the firm key first, named "muta".
     Table rows;
@@ -280,7 +286,7 @@ Document _build_scoreboard(vandel::Vandel& con) {
     // 15-16. Highest risk first; no NaN or infinity anywhere.
     std::vector<std::optional<double>> sort_keys(n);
     for (size_t i = 0; i < n; ++i) sort_keys[i] = static_cast<double>(son_risk[i]);
-    rows = rows.take(core::stable_order(sort_keys, /*descending=*/true));
+    rows.reorder(core::stable_order(sort_keys, /*descending=*/true));
     for (size_t c = 0; c < rows.ncols(); ++c) null_non_finite(rows.column(c));
 
     // 17-18. Metadata and the slim diagnostic index.
