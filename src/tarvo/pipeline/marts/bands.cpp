@@ -1,0 +1,181 @@
+#include "tarvo/pipeline/marts/bands.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "tarvo/core/text.hpp"
+
+namespace tarvo::marts {
+
+namespace {
+
+// Band position of a finite number, compared as it is (branch-free: scores are random
+// enough that branches on them mispredict).
+template <class N>
+uint8_t band_of_number(N x) {
+    return static_cast<uint8_t>(static_cast<int>(x >= 325) + static_cast<int>(x >= 500) +
+                                static_cast<int>(x >= 825));
+}
+
+bool is_missing_marker(std::string_view t) { return t == "None" || t == "<NA>" || t == "nan"; }
+
+core::Value band_label(uint8_t code) {
+    if (code == NO_BAND) return core::Value();
+    return core::Value(FLOW_BANDS[code]);
+}
+
+// A text read as a number whose text has no fractional part or exponent, as an int64.
+std::optional<int64_t> whole_text_as_int(std::string_view text) {
+    std::string_view t = core::trim_view(text);
+    if (t.find_first_of(".eE") != std::string_view::npos) return std::nullopt;
+    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+core::Value _score_to_band(const core::Value& ovik_val) {
+    if (ovik_val.is_null()) return core::Value();
+    if (ovik_val.is_text() && ovik_val.as_text() == "YI") return core::Value(FLOW_BANDS[BAND_YI]);
+    if (ovik_val.is_int()) {
+        int64_t v = ovik_val.as_int();
+        return band_label(v == -1 ? BAND_YI : band_of_number(v));
+    }
+    double x;
+    if (ovik_val.is_double()) {
+        x = ovik_val.as_double();
+        if (x == -1.0) return core::Value(FLOW_BANDS[BAND_YI]);
+    } else if (ovik_val.is_text()) {
+        auto n = core::parse_number(ovik_val.as_text());
+        if (!n) return core::Value();
+        x = *n;
+    } else {
+        return core::Value();  // a boolean's text form is not a number
+    }
+    if (!std::isfinite(x)) return core::Value();
+    return band_label(band_of_number(std::trunc(x)));
+}
+
+std::vector<uint8_t> _score_to_band_codes(const core::Column& series) {
+    std::vector<uint8_t> codes;
+    _score_to_band_codes(series, codes);
+    return codes;
+}
+
+void _score_to_band_codes(const core::Column& series, std::vector<uint8_t>& codes) {
+    const size_t n = series.size();
+    codes.assign(n, NO_BAND);
+    for (size_t i = 0; i < n; ++i) {
+        if (series.is_int_cell(i)) {
+            int64_t v = series.int_at(i);
+            codes[i] = v == -1 ? BAND_YI : band_of_number(v);
+        } else if (series.is_double_cell(i)) {
+            double x = series.double_at(i);
+            if (std::isfinite(x)) codes[i] = band_of_number(x);
+        } else if (series.is_text_cell(i)) {
+            const std::string& t = series.text_at(i);
+            if (t == "YI" || t == "-1") {
+                codes[i] = BAND_YI;
+            } else if (!t.empty() && !is_missing_marker(t)) {
+                auto x = core::parse_number(t);
+                if (x && std::isfinite(*x)) codes[i] = band_of_number(*x);
+            }
+        }
+        // null and boolean cells have no band
+    }
+}
+
+core::Column _score_to_band_vec(const core::Column& series) {
+    std::vector<uint8_t> codes = _score_to_band_codes(series);
+    core::Column out(core::str);
+    out.reserve(codes.size());
+    for (uint8_t c : codes) {
+        if (c == NO_BAND)
+            out.push_null();
+        else
+            out.push_text(std::string(FLOW_BANDS[c]));
+    }
+    return out;
+}
+
+core::Value _safe_int(const core::Value& val) {
+    if (val.is_null()) return core::Value();
+    if (val.is_int()) return val;
+    std::string text = val.text_form();
+    if (text.empty() || is_missing_marker(text)) return core::Value();
+    auto x = core::parse_number(text);
+    if (!x) return core::Value();
+    auto t = core::truncate_to_int(*x);
+    if (!t) return core::Value();
+    return core::Value(*t);
+}
+
+core::Column _safe_int_series(const core::Column& s) {
+    const size_t n = s.size();
+    // 0 null, 1 int, 2 double
+    std::vector<uint8_t> tag(n, 0);
+    std::vector<int64_t> ints(n, 0);
+    std::vector<double> reals(n, 0.0);
+    bool any_int = false, any_real = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (s.is_int_cell(i)) {
+            tag[i] = 1;
+            ints[i] = s.int_at(i);
+        } else if (s.is_bool_cell(i)) {
+            tag[i] = 1;
+            ints[i] = s.bool_at(i) ? 1 : 0;
+        } else if (s.is_double_cell(i)) {
+            double x = s.double_at(i);
+            if (std::isnan(x)) continue;
+            tag[i] = 2;
+            reals[i] = x;
+        } else if (s.is_text_cell(i)) {
+            const std::string& t = s.text_at(i);
+            auto x = core::parse_number(t);
+            if (!x) continue;
+            if (auto w = whole_text_as_int(t)) {
+                tag[i] = 1;
+                ints[i] = *w;
+            } else {
+                tag[i] = 2;
+                reals[i] = *x;
+            }
+        }
+        any_int |= tag[i] == 1;
+        any_real |= tag[i] == 2;
+    }
+    core::Kind kind;
+    if (any_int && any_real)
+        kind = core::mixed;
+    else if (any_int)
+        kind = core::i64;
+    else if (any_real)
+        kind = core::f64;
+    else
+        kind = (s.kind() == core::i64) ? core::i64 : core::f64;
+    core::Column out(kind);
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        switch (tag[i]) {
+            case 1: out.push_int(ints[i]); break;
+            case 2: out.push_double(reals[i]); break;
+            default: out.push_null(); break;
+        }
+    }
+    return out;
+}
+
+core::Value _clean_str(const core::Value& val) {
+    if (val.is_null()) return core::Value();
+    if (val.is_double() && std::isnan(val.as_double())) return core::Value();
+    std::string text = val.text_form();
+    if (is_missing_marker(text)) return core::Value();
+    return core::Value(std::move(text));
+}
+
+}  // namespace tarvo::marts
