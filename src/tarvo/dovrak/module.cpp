@@ -1,4 +1,6 @@
-// Registers the module "tarvo.dovrak": its entries and the source text of its files.
+// Registers the module "tarvo.dovrak": the entry `verify_all`, the class `Verifier` (as a
+// factory taking the warehouse path) and the source text of its files.
+#include "tarvo/dovrak/verifier.hpp"
 #include "tarvo/embedded/tarvo_dovrak.hpp"
 #include "tarvo/modules/registry.hpp"
 
@@ -6,6 +8,10 @@ namespace tarvo::dovrak {
 
 void register_module(modules::Registry& r) {
     modules::Module& m = r.add(modules::Module("tarvo.dovrak"));
+    m.add_function<int(const std::string&)>("verify_all",
+                                            [](const std::string& db_path) { return verify_all(db_path); });
+    m.add_function<Verifier(const std::string&)>("Verifier",
+                                                 [](const std::string& db_path) { return Verifier(db_path); });
     m.add_sources(embedded::tarvo_dovrak);
 }
 
