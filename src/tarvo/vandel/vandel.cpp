@@ -385,20 +385,45 @@ void Vandel::execute(std::string_view sql) {
     r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
 }
 
+namespace {
+
+// Runs a bound statement as a streaming result.
+void execute_streaming(Prepared& p, Result& r) {
+    duckdb_pending_result pending = nullptr;
+    if (duckdb_pending_prepared_streaming(p.p, &pending) == DuckDBError) {
+        std::string msg = duckdb_pending_error(pending) ? duckdb_pending_error(pending) : "cannot run statement";
+        duckdb_destroy_pending(&pending);
+        fail(msg);
+    }
+    duckdb_state st = duckdb_execute_pending(pending, &r.r);
+    duckdb_destroy_pending(&pending);
+    r.check(st);
+}
+
+}  // namespace
+
 static std::string text_fallback(std::string_view sql) {
     return "SELECT COLUMNS(*)::VARCHAR FROM (" + std::string(sql) + ") AS _q";
 }
 
 core::Table Vandel::query(std::string_view sql) {
     require_open();
-    {
+    // A single statement runs as a stream, so the warehouse frees each chunk once it is read and
+    // the result is never held twice; anything that does not prepare (several statements, an
+    // error) runs as a plain query, which also reports the error with its kind.
+    auto run = [&](const std::string& text) -> std::optional<core::Table> {
+        Prepared p;
+        if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) != DuckDBError) {
+            Result r;
+            execute_streaming(p, r);
+            return read_result(r.r);
+        }
         Result r;
-        r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
-        if (auto t = read_result(r.r)) return std::move(*t);
-    }
-    Result r;
-    r.check(duckdb_query(as_con(con_), text_fallback(sql).c_str(), &r.r));
-    return std::move(*read_result(r.r));
+        r.check(duckdb_query(as_con(con_), text.c_str(), &r.r));
+        return read_result(r.r);
+    };
+    if (auto t = run(std::string(sql))) return std::move(*t);
+    return std::move(*run(text_fallback(sql)));
 }
 
 namespace {
@@ -428,19 +453,6 @@ void prepare_with_list(duckdb_connection con, const std::string& text,
     if (!list.v) fail("cannot build the list parameter");
     if (duckdb_bind_value(p.p, 1, list.v) == DuckDBError)
         fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot bind $1");
-}
-
-// Runs a bound statement as a streaming result.
-void execute_streaming(Prepared& p, Result& r) {
-    duckdb_pending_result pending = nullptr;
-    if (duckdb_pending_prepared_streaming(p.p, &pending) == DuckDBError) {
-        std::string msg = duckdb_pending_error(pending) ? duckdb_pending_error(pending) : "cannot run statement";
-        duckdb_destroy_pending(&pending);
-        fail(msg);
-    }
-    duckdb_state st = duckdb_execute_pending(pending, &r.r);
-    duckdb_destroy_pending(&pending);
-    r.check(st);
 }
 
 }  // namespace
