@@ -1,11 +1,15 @@
 // Registers the module "tarvo.pipeline.ingest": its entries and the source text of its files.
 #include "tarvo/embedded/tarvo_pipeline_ingest.hpp"
 #include "tarvo/modules/registry.hpp"
+#include "tarvo/pipeline/ingest/driver.hpp"
 
 namespace tarvo::ingest {
 
+using RunIngest = void(const fs::path&, const fs::path&, const DataPaths&, const MutaFilter&);
+
 void register_module(modules::Registry& r) {
     modules::Module& m = r.add(modules::Module("tarvo.pipeline.ingest"));
+    m.add_function<RunIngest>("run_ingest", run_ingest);
     m.add_sources(embedded::tarvo_pipeline_ingest);
 }
 

@@ -1,0 +1,139 @@
+#include "tarvo/pipeline/ingest/driver.hpp"
+
+#include <array>
+#include <string_view>
+
+#include "tarvo/core/console.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/files.hpp"
+#include "tarvo/core/text.hpp"
+#include "tarvo/modules/registry.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::ingest {
+
+namespace {
+
+using IngestFn = void (*)(vandel::Vandel&, const fs::path&, const MutaFilter&);
+
+struct Source {
+    std::string_view dir_key;
+    IngestFn ingest;
+};
+
+// The sources in load order.
+constexpr std::array<Source, 10> kSources{{
+    {"kik_data_ham_csv", _ingest_kik_izleme},
+    {"kredi_db", _ingest_kredi_risk},
+    {"yis_tahmin_data", _ingest_yis_tahmin},
+    {"eus_tahmin_data", _ingest_eus_tahmin},
+    {"eus_hedef_muta", _ingest_eus_hedef},
+    {"eus_sql_kapsam_muta", _ingest_eus_kapsam},
+    {"statik_db", _ingest_statik},
+    {"yis_train_data", _ingest_train_features},
+    {"rkd_donem_data", _ingest_rkd_kriter},
+    {"memzuc_data_donem", _ingest_memzuc},
+}};
+
+// Removes a file if present; a failure to remove one that exists ends the run.
+void remove_if_present(const fs::path& file) {
+    std::error_code ec;
+    if (fs::is_directory(file, ec)) return;  // not a file: opening the warehouse there fails
+    fs::remove(file, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        throw core::OSError("cannot delete " + core::path_text(file) + ": " + ec.message());
+}
+
+}  // namespace
+
+void _remove_warehouse(const fs::path& db_path) {
+    // The write-ahead log goes with the file: left over from an interrupted run, it could be
+    // replayed into the new warehouse and bring that run's rows back.
+    remove_if_present(db_path);
+    remove_if_present(fs::path(db_path.string() + ".wal"));
+}
+
+fs::path _resolve_dir(const fs::path& source_dir, const std::string& subdir, const DataPaths& data_paths) {
+    if (auto it = data_paths.find(subdir); it != data_paths.end()) return it->second;
+    return source_dir / subdir;
+}
+
+void _execute_sql_file(vandel::Vandel& con, const fs::path& sql_path) {
+    const std::string text = core::read_file(sql_path);
+
+    std::string kept;
+    size_t start = 0;
+    bool first = true;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        if (!core::starts_with(core::trim_view(line), "--")) {
+            if (!first) kept += '\n';
+            kept += line;
+            first = false;
+        }
+        start = end + 1;
+    }
+
+    size_t pos = 0;
+    while (pos <= kept.size()) {
+        size_t semi = kept.find(';', pos);
+        if (semi == std::string::npos) semi = kept.size();
+        std::string_view piece = core::trim_view(std::string_view(kept).substr(pos, semi - pos));
+        if (!piece.empty()) {
+            try {
+                con.execute(piece);
+            } catch (const std::exception&) {
+                // A definition that the warehouse rejects is passed over.
+            }
+        }
+        pos = semi + 1;
+    }
+}
+
+void _create_bronze_tables(vandel::Vandel& con) {
+    auto get_ddl_path = modules::load("tarvo.lodrin").entry<fs::path()>("get_ddl_path");
+    for (const fs::path& sql_file : core::sorted_glob(get_ddl_path(), "*.sql")) _execute_sql_file(con, sql_file);
+}
+
+void run_ingest(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
+                const MutaFilter& muta_filter) {
+    // The path registry is bound before anything is touched: without it there is no run.
+    modules::load("tarvo.lodrin");
+
+    _remove_warehouse(db_path);
+
+    vandel::Vandel con(db_path.string());
+    _create_bronze_tables(con);
+
+    for (const Source& source : kSources)
+        source.ingest(con, _resolve_dir(source_dir, std::string(source.dir_key), data_paths), muta_filter);
+
+    core::Console& out = core::console();
+    std::vector<vandel::Row> tables = con.fetchall("SHOW TABLES");
+    out.line("\n  Bronze tables: " + std::to_string(tables.size()));
+    for (const vandel::Row& row : tables) {
+        const std::string name = row.at(0).text_form();
+        std::vector<vandel::Row> count = con.fetchall("SELECT COUNT(*) FROM " + name);
+        const int64_t n = count.at(0).at(0).as_int();
+        if (n > 0) out.line("    " + name + ": " + std::to_string(n));
+    }
+    con.close();
+}
+
+MutaFilter read_muta_filter_file(const fs::path& file) {
+    const std::string text = core::read_file(file);
+    std::unordered_set<std::string> mutas;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line = core::trim_view(std::string_view(text).substr(start, end - start));
+        if (!line.empty()) mutas.emplace(line);
+        start = end + 1;
+    }
+    return mutas;
+}
+
+}  // namespace tarvo::ingest

@@ -1,0 +1,323 @@
+#include "tarvo/pipeline/ingest/readers.hpp"
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <unordered_set>
+
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/files.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::ingest {
+
+namespace {
+
+[[noreturn]] void read_failure(const fs::path& file, const std::string& reason) {
+    throw core::Error("ReadError", "cannot read " + core::path_text(file) + ": " + reason);
+}
+
+std::string read_bytes(const fs::path& file) {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!f) {
+        if (errno == ENOENT) throw core::FileNotFoundError("No such file or directory: '" + core::path_text(file) + "'");
+        throw core::OSError("cannot read " + core::path_text(file) + ": " + std::strerror(errno));
+    }
+    std::string out;
+    std::error_code ec;
+    auto size = fs::file_size(file, ec);
+    if (!ec) out.reserve(static_cast<size_t>(size));
+    std::array<char, 1 << 16> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) out.append(buf.data(), n);
+    if (std::ferror(f.get())) throw core::OSError("cannot read " + core::path_text(file) + ": " + std::strerror(errno));
+    return out;
+}
+
+// A private directory for the UTF-8 copy the warehouse reads; removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "tarvo-read-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw core::OSError(std::string("cannot create a temporary directory: ") + std::strerror(errno));
+        path_ = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+void write_bytes(const fs::path& file, std::string_view text) {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "wb"), &std::fclose);
+    if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || std::fflush(f.get()) != 0)
+        throw core::OSError("cannot write " + core::path_text(file) + ": " + std::strerror(errno));
+}
+
+// The fields of the first record of `text` split at `sep`, '"' quoting honoured ("" inside a
+// quoted field is one quote). `pos` is advanced past the record's line end.
+std::vector<std::string> split_record(std::string_view text, size_t& pos, char sep) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    size_t i = pos;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < text.size() && text[i + 1] == '"') {
+                    fields.back() += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                fields.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == sep) {
+            fields.emplace_back();
+        } else if (c == '\n') {
+            break;
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            break;
+        } else {
+            fields.back() += c;
+        }
+    }
+    pos = i < text.size() ? i + 1 : text.size();
+    return fields;
+}
+
+bool blank_line_at(std::string_view text, size_t pos) {
+    return pos < text.size() && (text[pos] == '\n' || (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n'));
+}
+
+void skip_line_end(std::string_view text, size_t& pos) { pos += text[pos] == '\r' ? 2 : 1; }
+
+// Header names as the reader presents them: exactly as written, except that an empty name
+// becomes "Unnamed: <position>" and a repeated name gets ".1", ".2", ... so every column can
+// be told apart.
+std::vector<std::string> header_names(std::vector<std::string> raw) {
+    std::unordered_set<std::string> seen;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i].empty()) raw[i] = "Unnamed: " + std::to_string(i);
+        if (seen.count(raw[i])) {
+            for (int k = 1;; ++k) {
+                std::string candidate = raw[i] + "." + std::to_string(k);
+                if (!seen.count(candidate)) {
+                    raw[i] = candidate;
+                    break;
+                }
+            }
+        }
+        seen.insert(raw[i]);
+    }
+    return raw;
+}
+
+std::string sql_string(std::string_view s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    out += "'";
+    return out;
+}
+
+std::string sep_literal(char sep) {
+    if (sep == '\t') return "'\\t'";
+    return sql_string(std::string(1, sep));
+}
+
+// The first lines of the warehouse's error text, without its hints and settings dump.
+std::string short_reason(const std::string& message) {
+    std::string out;
+    size_t start = 0;
+    while (start < message.size()) {
+        size_t end = message.find('\n', start);
+        if (end == std::string::npos) end = message.size();
+        std::string_view line(message.data() + start, end - start);
+        if (line.starts_with("Possible fixes") || (line.empty() && !out.empty())) break;
+        if (!line.empty()) {
+            if (!out.empty()) out += "; ";
+            out += line;
+        }
+        start = end + 1;
+    }
+    return out.empty() ? message : out;
+}
+
+// Reads UTF-8 delimited text (already in memory) through the warehouse's CSV reader.
+// `text` is released once it is written out for the warehouse to read.
+core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::string text, char sep,
+                           const ColumnFilter& keep) {
+    size_t pos = 0;
+    if (text.starts_with("\xEF\xBB\xBF")) pos = 3;
+    while (blank_line_at(text, pos)) skip_line_end(text, pos);
+    if (pos >= text.size()) read_failure(file, "no columns to parse (the file has no header line)");
+    const size_t header_start = pos;
+    std::vector<std::string> names = header_names(split_record(text, pos, sep));
+
+    TempDir tmp;
+    fs::path copy = tmp.path() / "data.csv";
+    write_bytes(copy, std::string_view(text).substr(header_start));
+    std::string().swap(text);
+
+    // The warehouse compares names without regard to case ("UNVAN" and "Unvan" would clash), so
+    // it reads positional names and the table gets the header names afterwards.
+    std::string columns = "{";
+    std::string select;
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string pos_name = "c" + std::to_string(i);
+        if (i) columns += ", ";
+        columns += "'" + pos_name + "': 'VARCHAR'";
+        if (keep && !keep(names[i])) continue;
+        if (!select.empty()) select += ", ";
+        select += pos_name;
+        chosen.push_back(i);
+    }
+    columns += "}";
+    // With no column chosen the rows are still read (and checked); the table then has none.
+    const bool none_chosen = select.empty();
+    if (none_chosen) select = "COUNT(*)";
+    std::string sql = "SELECT " + select + " FROM read_csv(" + sql_string(copy.string()) +
+                      ", delim=" + sep_literal(sep) +
+                      ", header=true, auto_detect=false, all_varchar=true, null_padding=true"
+                      ", quote='\"', escape='\"', strict_mode=true"
+                      ", nullstr=['', 'nan', 'None', 'NaN', '<NA>', 'NaT']"
+                      ", columns=" + columns + ")";
+    try {
+        core::Table read = con.query(sql);
+        core::Table t;
+        if (none_chosen) return t;
+        for (size_t k = 0; k < chosen.size(); ++k) t.set(names[chosen[k]], std::move(read.column(k)));
+        return t;
+    } catch (const core::Error& e) {
+        read_failure(file, short_reason(e.what()));
+    }
+}
+
+std::string decoded(const fs::path& file, Encoding enc) {
+    std::string bytes = read_bytes(file);
+    if (enc == Encoding::cp1254) return decode_cp1254(bytes, file);
+    return bytes;
+}
+
+// Number of fields in each of the first records of `text` under `sep` (blank lines skipped).
+std::vector<size_t> field_counts(std::string_view text, char sep, size_t max_records) {
+    std::vector<size_t> counts;
+    size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    while (pos < text.size() && counts.size() < max_records) {
+        if (blank_line_at(text, pos)) {
+            skip_line_end(text, pos);
+            continue;
+        }
+        counts.push_back(split_record(text, pos, sep).size());
+    }
+    return counts;
+}
+
+}  // namespace
+
+std::string decode_cp1254(std::string_view bytes, const fs::path& file) {
+    iconv_t cd = ::iconv_open("UTF-8", "CP1254");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw core::OSError(std::string("cannot decode cp1254: ") + std::strerror(errno));
+    struct Close {
+        iconv_t cd;
+        ~Close() { ::iconv_close(cd); }
+    } close{cd};
+
+    std::string out;
+    out.resize(bytes.size() + bytes.size() / 2 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    size_t in_left = bytes.size();
+    size_t done = 0;
+    while (in_left > 0) {
+        char* dst = out.data() + done;
+        size_t dst_left = out.size() - done;
+        size_t rc = ::iconv(cd, &in, &in_left, &dst, &dst_left);
+        done = out.size() - dst_left;
+        if (rc != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        size_t offset = static_cast<size_t>(in - bytes.data());
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02x", static_cast<unsigned char>(bytes[offset]));
+        throw core::UnicodeDecodeError("cannot read " + core::path_text(file) + ": 'cp1254' codec can't decode byte " +
+                                       hex + " in position " + std::to_string(offset));
+    }
+    out.resize(done);
+    return out;
+}
+
+char detect_separator(std::string_view text) {
+    static constexpr std::array<char, 4> candidates{';', ',', '\t', '|'};
+    char best = 0;
+    size_t best_fields = 1;
+    char widest = ',';
+    size_t widest_header = 1;
+    for (char sep : candidates) {
+        std::vector<size_t> counts = field_counts(text, sep, 20);
+        if (counts.empty()) continue;
+        bool consistent = true;
+        for (size_t n : counts) consistent = consistent && n == counts.front();
+        if (consistent && counts.front() > best_fields) {
+            best = sep;
+            best_fields = counts.front();
+        }
+        if (counts.front() > widest_header) {
+            widest = sep;
+            widest_header = counts.front();
+        }
+    }
+    // No candidate splits every line alike: the one that splits the header widest.
+    return best ? best : widest;
+}
+
+core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc, const ColumnFilter& keep) {
+    return read_utf8_text(con, file, decoded(file, enc), sep, keep);
+}
+
+core::Table read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc, const ColumnFilter& keep) {
+    std::string text = decoded(file, enc);
+    const char sep = detect_separator(text);
+    return read_utf8_text(con, file, std::move(text), sep, keep);
+}
+
+core::Table read_parquet(vandel::Vandel& con, const fs::path& file) {
+    core::Table t;
+    try {
+        t = con.query("SELECT * FROM read_parquet(" + sql_string(file.string()) + ")");
+    } catch (const core::Error& e) {
+        read_failure(file, short_reason(e.what()));
+    }
+    for (size_t c = 0; c < t.ncols(); ++c) {
+        core::Column& col = t.column(c);
+        if (col.kind() != core::f64) continue;
+        for (size_t i = 0; i < col.size(); ++i)
+            if (col.is_double_cell(i) && std::isnan(col.double_at(i))) col.set_null(i);
+    }
+    return t;
+}
+
+}  // namespace tarvo::ingest

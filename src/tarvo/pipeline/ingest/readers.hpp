@@ -1,0 +1,55 @@
+// Readers of the source extracts: delimited text (UTF-8 or Windows-1254) and Parquet, all read
+// through the warehouse engine's own readers.
+//
+// A read failure throws core::Error (kind "ReadError", or UnicodeDecodeError for a byte that
+// Windows-1254 does not define) whose message names the file and the reason.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tarvo/core/table.hpp"
+
+namespace tarvo::vandel {
+class Vandel;
+}
+
+namespace tarvo::ingest {
+
+namespace fs = std::filesystem;
+
+enum class Encoding { utf8, cp1254 };
+
+// Chooses, by header name, the columns a reader returns (the others are parsed and checked,
+// not fetched). An empty filter keeps every column.
+using ColumnFilter = std::function<bool(std::string_view name)>;
+
+// Strict Windows-1254 to UTF-8 decoding; a byte the code page does not define throws
+// core::UnicodeDecodeError naming `file` and the byte offset.
+std::string decode_cp1254(std::string_view bytes, const fs::path& file);
+
+// Reads a delimited text file with the first line as header. Every column is text; header names
+// are kept exactly as written; fields are not trimmed; an empty field and a field that is
+// exactly nan, None, NaN, <NA> or NaT is null. Short rows are padded with nulls, a row with more
+// fields than the header is a read failure, blank lines are skipped, '"' quotes fields, CRLF
+// ends a line. A file without a header line (zero bytes, or blank lines only) is a read failure.
+// An empty header name reads as "Unnamed: <position>", a repeated one gets ".1", ".2", ...
+core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc,
+                      const ColumnFilter& keep = {});
+
+// The fallback read: like read_text, with the separator detected from the first lines of the
+// file (candidates ';' ',' tab '|': the one that splits the header and the next lines into the
+// same, largest number of fields).
+core::Table read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc,
+                               const ColumnFilter& keep = {});
+
+// The separator read_text_detected would use for this (decoded, UTF-8) content.
+char detect_separator(std::string_view text);
+
+// Reads a Parquet file with its stored types (integers exact, DECIMAL as double, BOOLEAN as
+// flag); a NaN in a floating-point column is null.
+core::Table read_parquet(vandel::Vandel& con, const fs::path& file);
+
+}  // namespace tarvo::ingest

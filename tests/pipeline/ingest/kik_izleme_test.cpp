@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "pipeline/ingest/bronze_fixture.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/pipeline/ingest/sources.hpp"
+
+namespace tarvo::testing {
+namespace {
+
+constexpr const char* kRows = "SELECT * FROM brz_kik_izleme";
+constexpr const char* kTotal0 = "  brz_kik_izleme: 0 rows";
+
+class KikIzlemeTest : public BronzeTest {
+protected:
+    std::vector<std::string> ingest(const ingest::MutaFilter& filter = std::nullopt) {
+        return lines_of([&] { ingest::_ingest_kik_izleme(con, dir.path(), filter); });
+    }
+    void write(const std::string& name, const std::string& utf8) { write_cp1254(dir / name, utf8); }
+};
+
+TEST_F(KikIzlemeTest, MissingDirectoryIsSkipped) {
+    auto lines = lines_of([&] { ingest::_ingest_kik_izleme(con, dir / "absent", std::nullopt); });
+    EXPECT_EQ(lines, std::vector<std::string>{"  [SKIP] kik_data_ham_csv not found"});
+    EXPECT_TRUE(rows(kRows).empty());
+}
+
+TEST_F(KikIzlemeTest, FileSelectionByNameAndPeriod) {
+    const std::string body = "Must No\n1\n";
+    write("Kurumsal_20250302.csv", body);          // loaded, period 2503
+    write("x_Kurumsal_x_20241102_y.csv", body);    // loaded, period 2411
+    write("kurumsal_20250302.csv", body);          // "Kurumsal" is case-sensitive
+    write("Ticari_20250302.csv", body);            // no "Kurumsal"
+    write("Kurumsal_20250301.csv", body);          // no date of the form 20dddd02
+    write("Kurumsal_20250302.CSV", body);          // "*.csv" is case-sensitive
+    write("Kurumsal_2025 0302.csv", body);         // no four digits in a row
+    write_bytes(dir / "Kurumsal_20250402.csv.bak", "junk");
+    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 2 rows"});
+    EXPECT_EQ(rows("SELECT muta, donem FROM brz_kik_izleme ORDER BY donem"),
+              (std::vector<std::string>{"'1' | '2411'", "'1' | '2503'"}));
+}
+
+TEST_F(KikIzlemeTest, FullRowWithEveryColumn) {
+    write("Kurumsal_20240302.csv",
+          "Must No;Must Ad;UNVAN;Ykn Izl Flag;Rtng Kod;Rating Tar;Risk Bky Tl;Gckm Gun Say;Erkn Izlm Kod;"
+          "CISS_A;cıss_b;Sube\n"
+          "00123; Öztürk A.Ş. ;yok;E ; 7B ;2024-01-31;1.234.567,89;12;  K1 ;0;;İstanbul\n"
+          " 45 ;NaT;Other;nan;None;;1.234,50;abc;NaN;0;3;x\n"
+          "xx;Ghost;;;;;;;;;;\n"
+          "46;;;;;;1234.56;12.9;;1,5;;\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 3 rows"});
+    EXPECT_EQ(rows(kRows), (std::vector<std::string>{
+                               "'123' | '2403' | 'E' | '7B' | '2024-01-31' | 1234568 | 'Öztürk A.Ş.' | 12 | 'K1' | 0",
+                               "'45' | '2403' | NULL | NULL | NULL | 1234 | NULL | 0 | NULL | 1",
+                               "'46' | '2403' | NULL | NULL | NULL | 123456 | NULL | 12 | NULL | 0",
+                           }));
+}
+
+TEST_F(KikIzlemeTest, AbsentColumnsGiveNullsAndZeroFlag) {
+    write("Kurumsal_20240302.csv", "Must No;Unvan;Gckm_Gun_Say;Erkn_Izlm_Kod\n1;Firma;;E\n2;;7;\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 2 rows"});
+    EXPECT_EQ(rows(kRows), (std::vector<std::string>{
+                               "'1' | '2403' | NULL | NULL | NULL | NULL | 'Firma' | 0 | 'E' | 0",
+                               "'2' | '2403' | NULL | NULL | NULL | NULL | NULL | 7 | NULL | 0",
+                           }));
+}
+
+TEST_F(KikIzlemeTest, FirmNameHeaderPreference) {
+    struct Case {
+        std::string header, row;  // after "Must No"
+        std::string want;
+    };
+    const std::vector<Case> cases{
+        {"UNVAN;Cari Hesap Adi;Cari Hesap Adı", "u;plain;dotless", "'dotless'"},
+        {"Unvan;UNVAN;Cari Hesap Adi", "lower;upper;plain", "'plain'"},
+        {"Unvan;UNVAN", "lower;upper", "'upper'"},
+        {"Other;Unvan", "o;lower", "'lower'"},
+        {"UNVAN;Must Ad", "upper;must", "'must'"},
+        {"Other", "o", "NULL"},
+    };
+    for (const Case& c : cases) {
+        con.execute("DELETE FROM brz_kik_izleme");
+        write("Kurumsal_20240302.csv", "Must No;" + c.header + "\n1;" + c.row + "\n");
+        ingest();
+        EXPECT_EQ(rows("SELECT unvan FROM brz_kik_izleme"), std::vector<std::string>{c.want}) << c.header;
+    }
+}
+
+TEST_F(KikIzlemeTest, DayCountsPreferSpacedHeader) {
+    write("Kurumsal_20240302.csv", "Must No;Gckm_Gun_Say;Gckm Gun Say\n1;5;9\n2;5;-3.7\n");
+    ingest();
+    EXPECT_EQ(rows("SELECT gckm_gun_say FROM brz_kik_izleme"), (std::vector<std::string>{"9", "-3"}));
+}
+
+TEST_F(KikIzlemeTest, NoMustNoColumnOrNoNumericMutaAddsNothing) {
+    write("Kurumsal_20240302.csv", "MUTA;Must Ad\n1;a\n");
+    write("Kurumsal_20240402.csv", "Must No;Must Ad\nabc;a\n;b\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{kTotal0});
+}
+
+TEST_F(KikIzlemeTest, MutaFilterAndDuplicatePeriodsKept) {
+    write("Kurumsal_A_20240302.csv", "Must No\n1\n2\n");
+    write("Kurumsal_B_20240302.csv", "Must No\n01\n3\n");
+    EXPECT_EQ(ingest(std::unordered_set<std::string>{"1", "3"}), std::vector<std::string>{"  brz_kik_izleme: 3 rows"});
+    EXPECT_EQ(rows("SELECT muta, donem FROM brz_kik_izleme"),
+              (std::vector<std::string>{"'1' | '2403'", "'1' | '2403'", "'3' | '2403'"}));
+}
+
+TEST_F(KikIzlemeTest, HeaderOnlyFileAddsNoRows) {
+    write("Kurumsal_20240302.csv", "Must No;Risk Bky Tl\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{kTotal0});
+}
+
+// A first read that fails is retried with the separator found in the content.
+TEST_F(KikIzlemeTest, FallbackReadWithDetectedSeparator) {
+    // Comma-separated with a ';' inside one field: read with ';' the row is too long.
+    write("Kurumsal_20240302.csv", "Must No,Must Ad,Risk Bky Tl\n7,a;b,\"1.000,5\"\n8,c,2\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 2 rows"});
+    EXPECT_EQ(rows("SELECT muta, unvan, kik_risk FROM brz_kik_izleme"),
+              (std::vector<std::string>{"'7' | 'a;b' | 1000", "'8' | 'c' | 2"}));
+}
+
+// A comma-separated file without any ';' reads with ';' as one column named by the whole
+// header line: it has no "Must No" and is passed over.
+TEST_F(KikIzlemeTest, CommaFileWithoutSemicolonsIsPassedOver) {
+    write("Kurumsal_20240302.csv", "Must No,Must Ad\n7,a\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{kTotal0});
+}
+
+TEST_F(KikIzlemeTest, ShortRowsArePaddedWithNulls) {
+    write("Kurumsal_20240302.csv", "Must No;Must Ad;CISS\n1\n2;b\n3;c;4\n");
+    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 3 rows"});
+    EXPECT_EQ(rows("SELECT muta, unvan, ciss_flag FROM brz_kik_izleme"),
+              (std::vector<std::string>{"'1' | NULL | 0", "'2' | 'b' | 0", "'3' | 'c' | 1"}));
+}
+
+// Files that neither read succeeds on end the ingest with an error naming the file; rows
+// of files loaded before stay.
+TEST_F(KikIzlemeTest, UnreadableFilesEndTheIngest) {
+    struct Case {
+        std::string bytes;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {to_cp1254("Must No;Must Ad\n1;a\n2;b;c\n"), "Expected Number of Columns"},
+        {"Must No;Must Ad\n1;\x8E\n", "can't decode byte 0x8e in position 18"},
+        {"", "no columns to parse"},
+    };
+    for (const Case& c : cases) {
+        con.execute("DELETE FROM brz_kik_izleme");
+        write("Kurumsal_A_20240302.csv", "Must No\n5\n");
+        write_bytes(dir / "Kurumsal_B_20240302.csv", c.bytes);
+        core::ConsoleCapture capture;
+        try {
+            ingest::_ingest_kik_izleme(con, dir.path(), std::nullopt);
+            ADD_FAILURE() << "no error for " << c.reason;
+        } catch (const core::Error& e) {
+            EXPECT_NE(std::string(e.what()).find((dir / "Kurumsal_B_20240302.csv").string()), std::string::npos)
+                << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(capture.out_lines().empty());
+        EXPECT_EQ(rows("SELECT muta FROM brz_kik_izleme"), std::vector<std::string>{"'5'"});
+    }
+}
+
+}  // namespace
+}  // namespace tarvo::testing

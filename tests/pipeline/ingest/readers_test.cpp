@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include "support/source_files.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/pipeline/ingest/readers.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::ingest {
+namespace {
+
+using testing::TempDir;
+
+// The cells of a table, row by row, "<null>" for a null, cells joined by "|".
+std::vector<std::string> cells(const core::Table& t) {
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < t.nrows(); ++r) {
+        std::string row;
+        for (size_t c = 0; c < t.ncols(); ++c) {
+            if (c) row += "|";
+            const core::Column& col = t.column(c);
+            row += col.is_null(r) ? "<null>" : col.text_form(r);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class ReadersTest : public ::testing::Test {
+protected:
+    TempDir dir{"tarvo-readers"};
+    vandel::Vandel con{":memory:"};
+};
+
+TEST_F(ReadersTest, TextKeepsHeadersAndFieldsAsWritten) {
+    testing::write_cp1254(dir / "a.csv",
+                          "Must No;Cari Hesap Adı; Risk Bky Tl ;x\r\n"
+                          "00123; Şirket A.Ş. ;1.234,50;nan\r\n"
+                          "\r\n"
+                          "45;\"Ünvan; tırnaklı \"\"q\"\"\";;None\r\n"
+                          "6;NULL;NaT;<NA>\r\n"
+                          "7;NaN;\"\";NA\r\n"
+                          "8\r\n");
+    core::Table t = read_text(con, dir / "a.csv", ';', Encoding::cp1254);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"Must No", "Cari Hesap Adı", " Risk Bky Tl ", "x"}));
+    for (size_t c = 0; c < t.ncols(); ++c) EXPECT_EQ(t.column(c).kind(), core::str) << c;
+    EXPECT_EQ(cells(t), (std::vector<std::string>{
+                            "00123| Şirket A.Ş. |1.234,50|<null>",
+                            "45|Ünvan; tırnaklı \"q\"|<null>|<null>",
+                            "6|NULL|<null>|<null>",
+                            "7|<null>|<null>|NA",
+                            "8|<null>|<null>|<null>",
+                        }));
+}
+
+TEST_F(ReadersTest, Utf8TextWithLfAndNoFinalLineEnd) {
+    testing::write_bytes(dir / "u.csv", "\xEF\xBB\xBFMUTA,skor\n1,2.5\n2,x");
+    core::Table t = read_text(con, dir / "u.csv", ',', Encoding::utf8);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"MUTA", "skor"}));
+    EXPECT_EQ(cells(t), (std::vector<std::string>{"1|2.5", "2|x"}));
+}
+
+TEST_F(ReadersTest, EmptyAndRepeatedHeaderNamesStayApart) {
+    testing::write_bytes(dir / "h.csv", "a;;a;b\n1;2;3;4\n");
+    core::Table t = read_text(con, dir / "h.csv", ';', Encoding::utf8);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"a", "Unnamed: 1", "a.1", "b"}));
+    EXPECT_EQ(cells(t), (std::vector<std::string>{"1|2|3|4"}));
+}
+
+TEST_F(ReadersTest, HeaderOnlyFileHasColumnsAndNoRows) {
+    testing::write_bytes(dir / "h.csv", "Must No;Must Ad\r\n");
+    core::Table t = read_text(con, dir / "h.csv", ';', Encoding::utf8);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"Must No", "Must Ad"}));
+    EXPECT_EQ(t.nrows(), 0u);
+}
+
+TEST_F(ReadersTest, ColumnFilterFetchesOnlyChosenColumnsButChecksEveryRow) {
+    testing::write_bytes(dir / "f.csv", "a;b;c\n1;2;3\n4;5;6\n");
+    auto only_c = [](std::string_view n) { return n == "c"; };
+    core::Table t = read_text(con, dir / "f.csv", ';', Encoding::utf8, only_c);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"c"}));
+    EXPECT_EQ(cells(t), (std::vector<std::string>{"3", "6"}));
+
+    testing::write_bytes(dir / "g.csv", "a;b;c\n1;2;3\n4;5;6;7\n");
+    EXPECT_THROW(read_text(con, dir / "g.csv", ';', Encoding::utf8, only_c), core::Error);
+}
+
+// Each unreadable file fails with one message that names the file and the reason.
+TEST_F(ReadersTest, ReadFailuresNameFileAndReason) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string reason;  // a part of the message
+    };
+    const std::vector<Case> cases{
+        {"long_row.csv", "a;b\n1;2\n3;4;5\n", "Expected Number of Columns: 2 Found: 3"},
+        {"empty.csv", "", "no columns to parse"},
+        {"blank.csv", "\n\r\n", "no columns to parse"},
+        {"bad_byte.csv", "a;b\n1;\x81x\n", "can't decode byte 0x81 in position 6"},
+    };
+    for (const Case& c : cases) {
+        testing::write_bytes(dir / c.name, c.bytes);
+        try {
+            read_text(con, dir / c.name, ';', Encoding::cp1254);
+            ADD_FAILURE() << c.name << " was read";
+        } catch (const core::Error& e) {
+            const std::string msg = e.what();
+            EXPECT_NE(msg.find((dir / c.name).string()), std::string::npos) << msg;
+            EXPECT_NE(msg.find(c.reason), std::string::npos) << msg;
+        }
+    }
+    EXPECT_THROW(read_text(con, dir / "missing.csv", ';', Encoding::utf8), core::FileNotFoundError);
+}
+
+TEST(DecodeCp1254, TurkishLettersAndUndefinedBytes) {
+    EXPECT_EQ(decode_cp1254("\xDE\xFE\xDD\xFD\xD0\xF0\x80", "f.csv"), "ŞşİıĞğ€");
+    for (unsigned char b : {0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E}) {
+        std::string bytes = "ab";
+        bytes += static_cast<char>(b);
+        EXPECT_THROW(decode_cp1254(bytes, "f.csv"), core::UnicodeDecodeError) << int(b);
+    }
+}
+
+TEST(DetectSeparator, PicksTheSeparatorThatSplitsLinesAlike) {
+    struct Case {
+        std::string text;
+        char want;
+    };
+    const std::vector<Case> cases{
+        {"a;b;c\n1;2;3\n", ';'},
+        {"a,b,c\n1,2,3\n", ','},
+        {"a\tb\n1\t2\n", '\t'},
+        {"a|b|c\n1|2|3\n", '|'},
+        // Commas inside a ';' file's fields split lines unevenly.
+        {"a;b\n1,5;2\n3;4,25,1\n", ';'},
+        // A ';' inside quotes does not count.
+        {"a,b\n\"x;y\",2\n", ','},
+        // A short line in a ';' file: no candidate splits alike, the widest header wins.
+        {"a;b;c\n1;2\n3;4;5\n", ';'},
+        {"\nMUTA;DONEM\n\n1;2\n", ';'},
+    };
+    for (const Case& c : cases) EXPECT_EQ(detect_separator(c.text), c.want) << c.text;
+}
+
+TEST_F(ReadersTest, DetectedReadOfCommaFile) {
+    testing::write_cp1254(dir / "c.csv", "Must No,Must Ad\n1,\"Öz, Ltd\"\n");
+    core::Table t = read_text_detected(con, dir / "c.csv", Encoding::cp1254);
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"Must No", "Must Ad"}));
+    EXPECT_EQ(cells(t), (std::vector<std::string>{"1|Öz, Ltd"}));
+}
+
+TEST_F(ReadersTest, ParquetKeepsStoredTypes) {
+    testing::write_parquet(dir / "p.parquet",
+                           "SELECT * FROM (VALUES (1::BIGINT, 'x', 1.25::DECIMAL(10,2), 'NaN'::DOUBLE, true),"
+                           " (9007199254740993::BIGINT, NULL, NULL, 2.5::DOUBLE, false))"
+                           " t(MUTA, s, d, f, b)");
+    core::Table t = read_parquet(con, dir / "p.parquet");
+    EXPECT_EQ(t.names(), (std::vector<std::string>{"MUTA", "s", "d", "f", "b"}));
+    EXPECT_EQ(t["MUTA"].kind(), core::i64);
+    EXPECT_EQ(t["MUTA"].int_at(1), 9007199254740993);
+    EXPECT_EQ(t["d"].kind(), core::f64);
+    EXPECT_EQ(t["d"].double_at(0), 1.25);
+    EXPECT_TRUE(t["f"].is_null(0));
+    EXPECT_EQ(t["f"].double_at(1), 2.5);
+    EXPECT_EQ(t["b"].kind(), core::boolean);
+    EXPECT_EQ(cells(t), (std::vector<std::string>{"1|x|1.25|<null>|True", "9007199254740993|<null>|<null>|2.5|False"}));
+
+    testing::write_bytes(dir / "bad.parquet", "not parquet");
+    EXPECT_THROW(read_parquet(con, dir / "bad.parquet"), core::Error);
+}
+
+}  // namespace
+}  // namespace tarvo::ingest
