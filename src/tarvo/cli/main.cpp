@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "tarvo/brenk/runner.hpp"
 #include "tarvo/core/errors.hpp"
+#include "tarvo/demo/demo.hpp"
 #include "tarvo/dovrak/verifier.hpp"
 #include "tarvo/pipeline/dalmer/transforms.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
@@ -82,6 +84,8 @@ int main(int argc, char** argv) {
     IngestArgs ingest_args;
     MartsArgs marts_args;
     std::string source_dir, db_path, verify_db = "db/ovik.duckdb";
+    demo::DemoOptions demo_options;
+    std::string demo_dir = demo_options.dir.string();
 
     auto* ingest_cmd = app.add_subcommand("ingest", "rebuild the warehouse from the source extracts");
     ingest_cmd->add_option("SOURCE_DIR", source_dir, "root directory of the source extracts")->required();
@@ -95,8 +99,20 @@ int main(int argc, char** argv) {
     marts_cmd->add_option("DB_PATH", db_path, "warehouse file")->required()->check(CLI::ExistingFile);
     add_marts_options(marts_cmd, marts_args);
 
+    auto* run_cmd = app.add_subcommand("run", "ingest, silver step and marts in order");
+    run_cmd->add_option("SOURCE_DIR", source_dir, "root directory of the source extracts")->required();
+    run_cmd->add_option("DB_PATH", db_path, "warehouse file to create (deleted first)")->required();
+    add_ingest_options(run_cmd, ingest_args);
+    add_marts_options(run_cmd, marts_args);
+
     auto* verify_cmd = app.add_subcommand("verify", "check this installation and a warehouse (exit status 1 on a failure)");
     verify_cmd->add_option("DB_PATH", verify_db, "warehouse file to check read-only")->capture_default_str();
+
+    auto* demo_cmd = app.add_subcommand("demo", "generate a sample source tree and run the whole pipeline on it");
+    demo_cmd->add_option("--dir", demo_dir, "directory for the sample (source/, db/, outputs/)")->capture_default_str();
+    demo_cmd->add_option("--firms", demo_options.firms, "number of firms")->capture_default_str()->check(CLI::PositiveNumber);
+    demo_cmd->add_option("--periods", demo_options.periods, "number of monthly periods")->capture_default_str()->check(CLI::Range(2, 60));
+    demo_cmd->add_option("--seed", demo_options.seed, "random seed")->capture_default_str();
 
     CLI11_PARSE(app, argc, argv);
 
@@ -108,8 +124,15 @@ int main(int argc, char** argv) {
             dalmer::run_transforms(db_path);
         } else if (*marts_cmd) {
             marts::run_marts(db_path, output_dir_of(marts_args), marts_args.suffix);
+        } else if (*run_cmd) {
+            brenk::RunOptions options{parse_data_paths(ingest_args.data_paths), muta_filter_of(ingest_args),
+                                      output_dir_of(marts_args), marts_args.suffix};
+            brenk::run_pipeline(source_dir, db_path, options);
         } else if (*verify_cmd) {
             return dovrak::verify_all(verify_db);
+        } else if (*demo_cmd) {
+            demo_options.dir = demo_dir;
+            return demo::run_demo(demo_options);
         }
     } catch (const std::exception& e) {
         std::cout.flush();

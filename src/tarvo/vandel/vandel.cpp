@@ -83,31 +83,6 @@ struct ValueHandle {
     }
 };
 
-bool supported(duckdb_type t) {
-    switch (t) {
-        case DUCKDB_TYPE_BOOLEAN:
-        case DUCKDB_TYPE_TINYINT:
-        case DUCKDB_TYPE_SMALLINT:
-        case DUCKDB_TYPE_INTEGER:
-        case DUCKDB_TYPE_BIGINT:
-        case DUCKDB_TYPE_UTINYINT:
-        case DUCKDB_TYPE_USMALLINT:
-        case DUCKDB_TYPE_UINTEGER:
-        case DUCKDB_TYPE_UBIGINT:
-        case DUCKDB_TYPE_HUGEINT:
-        case DUCKDB_TYPE_FLOAT:
-        case DUCKDB_TYPE_DOUBLE:
-        case DUCKDB_TYPE_DECIMAL:
-        case DUCKDB_TYPE_VARCHAR:
-        case DUCKDB_TYPE_DATE:
-        case DUCKDB_TYPE_TIMESTAMP:
-        case DUCKDB_TYPE_SQLNULL:
-            return true;
-        default:
-            return false;
-    }
-}
-
 core::Kind kind_of(duckdb_type t) {
     switch (t) {
         case DUCKDB_TYPE_BOOLEAN: return core::Kind::boolean;
@@ -128,6 +103,11 @@ core::Kind kind_of(duckdb_type t) {
         case DUCKDB_TYPE_TIMESTAMP: return core::Kind::str;
         default: return core::Kind::mixed;
     }
+}
+
+// Types read directly from chunks; the others come back through the text fallback.
+bool supported(duckdb_type t) {
+    return kind_of(t) != core::Kind::mixed || t == DUCKDB_TYPE_SQLNULL;
 }
 
 std::string date_text(duckdb_date d) {
