@@ -595,11 +595,62 @@ struct StreamColumn {
     bool is_list = false;
 };
 
+// The data and validity of one vector of a chunk.
+struct VectorView {
+    void* data = nullptr;
+    uint64_t* validity = nullptr;
+    explicit VectorView(duckdb_vector v = nullptr)
+        : data(v ? duckdb_vector_get_data(v) : nullptr), validity(v ? duckdb_vector_get_validity(v) : nullptr) {}
+};
+
+// Cell i of a vector as a document, read as read_chunk_column reads it.
+core::Document cell_at(const ColumnReader& cr, const VectorView& v, idx_t i) {
+    using core::Document;
+    if (v.validity && !duckdb_validity_row_is_valid(v.validity, i)) return Document();
+    void* data = v.data;
+    switch (cr.type) {
+        case DUCKDB_TYPE_BOOLEAN: return Document(static_cast<bool*>(data)[i]);
+        case DUCKDB_TYPE_TINYINT: return Document(int64_t{static_cast<int8_t*>(data)[i]});
+        case DUCKDB_TYPE_SMALLINT: return Document(int64_t{static_cast<int16_t*>(data)[i]});
+        case DUCKDB_TYPE_INTEGER: return Document(int64_t{static_cast<int32_t*>(data)[i]});
+        case DUCKDB_TYPE_BIGINT: return Document(static_cast<int64_t*>(data)[i]);
+        case DUCKDB_TYPE_UTINYINT: return Document(int64_t{static_cast<uint8_t*>(data)[i]});
+        case DUCKDB_TYPE_USMALLINT: return Document(int64_t{static_cast<uint16_t*>(data)[i]});
+        case DUCKDB_TYPE_UINTEGER: return Document(int64_t{static_cast<uint32_t*>(data)[i]});
+        case DUCKDB_TYPE_UBIGINT: return Document(static_cast<int64_t>(static_cast<uint64_t*>(data)[i]));
+        case DUCKDB_TYPE_HUGEINT: return Document(hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]));
+        case DUCKDB_TYPE_FLOAT: return Document(double{static_cast<float*>(data)[i]});
+        case DUCKDB_TYPE_DOUBLE: return Document(static_cast<double*>(data)[i]);
+        case DUCKDB_TYPE_VARCHAR: {
+            duckdb_string_t* str = static_cast<duckdb_string_t*>(data) + i;
+            return Document(std::string(duckdb_string_t_data(str), duckdb_string_t_length(*str)));
+        }
+        case DUCKDB_TYPE_DATE: return Document(date_text(static_cast<duckdb_date*>(data)[i]));
+        case DUCKDB_TYPE_TIMESTAMP: return Document(timestamp_text(static_cast<duckdb_timestamp*>(data)[i]));
+        case DUCKDB_TYPE_DECIMAL: {
+            double raw = 0;
+            switch (cr.decimal_internal) {
+                case DUCKDB_TYPE_SMALLINT: raw = static_cast<int16_t*>(data)[i]; break;
+                case DUCKDB_TYPE_INTEGER: raw = static_cast<int32_t*>(data)[i]; break;
+                case DUCKDB_TYPE_BIGINT: raw = static_cast<double>(static_cast<int64_t*>(data)[i]); break;
+                default: raw = hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]); break;
+            }
+            return Document(raw / cr.decimal_div);
+        }
+        default: break;
+    }
+    return Document();
+}
+
 }  // namespace
 
 int64_t Vandel::for_each_row(std::string_view sql,
                              const std::function<void(std::vector<core::Document>& row)>& visit) {
     require_open();
+    // Unlike query(), the result is complete in the warehouse before the first row is read: the
+    // callers aggregate in the warehouse and build something larger from each row, and pulling a
+    // stream while doing that leaves the warehouse's last phase running piecemeal (measured on a
+    // 20-million-row aggregate: 15-20 % slower; the complete result cost 33 MB more).
     Result r;
     r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
     idx_t ncols = duckdb_column_count(&r.r);
@@ -623,9 +674,8 @@ int64_t Vandel::for_each_row(std::string_view sql,
     }
     int64_t count = 0;
     std::vector<core::Document> row(ncols);
-    std::vector<core::Column> values(ncols);
+    std::vector<VectorView> views(ncols), children(ncols);
     std::vector<const duckdb_list_entry*> entries(ncols, nullptr);
-    std::vector<uint64_t*> list_validity(ncols, nullptr);
     while (true) {
         duckdb_data_chunk chunk = duckdb_fetch_chunk(r.r);
         if (!chunk) break;
@@ -636,27 +686,24 @@ int64_t Vandel::for_each_row(std::string_view sql,
         idx_t n = duckdb_data_chunk_get_size(chunk);
         for (idx_t c = 0; c < ncols; ++c) {
             duckdb_vector vec = duckdb_data_chunk_get_vector(chunk, c);
-            values[c] = core::Column(core::Kind::mixed);
+            views[c] = VectorView(vec);
             if (cols[c].is_list) {
-                entries[c] = static_cast<const duckdb_list_entry*>(duckdb_vector_get_data(vec));
-                list_validity[c] = duckdb_vector_get_validity(vec);
-                read_chunk_column(cols[c].reader, duckdb_list_vector_get_child(vec),
-                                  duckdb_list_vector_get_size(vec), values[c]);
-            } else {
-                read_chunk_column(cols[c].reader, vec, n, values[c]);
+                entries[c] = static_cast<const duckdb_list_entry*>(views[c].data);
+                children[c] = VectorView(duckdb_list_vector_get_child(vec));
             }
         }
         for (idx_t i = 0; i < n; ++i) {
             for (idx_t c = 0; c < ncols; ++c) {
                 if (!cols[c].is_list) {
-                    row[c] = core::Document::of(values[c].get(i));
-                } else if (list_validity[c] && !duckdb_validity_row_is_valid(list_validity[c], i)) {
+                    row[c] = cell_at(cols[c].reader, views[c], i);
+                } else if (views[c].validity && !duckdb_validity_row_is_valid(views[c].validity, i)) {
                     row[c] = core::Document();
                 } else {
+                    const duckdb_list_entry& e = entries[c][i];
                     core::List items;
-                    items.reserve(entries[c][i].length);
-                    for (idx_t k = 0; k < entries[c][i].length; ++k)
-                        items.push_back(core::Document::of(values[c].get(entries[c][i].offset + k)));
+                    items.reserve(e.length);
+                    for (idx_t k = 0; k < e.length; ++k)
+                        items.push_back(cell_at(cols[c].reader, children[c], e.offset + k));
                     row[c] = core::Document(std::move(items));
                 }
             }

@@ -13,7 +13,6 @@
 #include <any>
 #include <cstdint>
 #include <functional>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,10 +70,11 @@ public:
     void run_with_out(const core::Table& out, std::string_view sql);
 
     // Runs a statement and hands its result to `visit` one row at a time, chunk by chunk, without
-    // building a Table of the whole result. Cells are documents: scalars as query() reads them,
-    // and a LIST cell as the list of its elements (elements of the types query() reads; a null
-    // list is a null cell). A column of another type is a NotImplementedException. `visit` may
-    // move cells out of the row. Returns the number of rows.
+    // building a Table of the whole result (the warehouse completes the result first). Cells are
+    // documents: scalars as query() reads them, and a LIST cell as the list of its elements
+    // (elements of the types query() reads; a null list is a null cell). A column of another type
+    // is a NotImplementedException. `visit` may move cells out of the row. Returns the number of
+    // rows.
     int64_t for_each_row(std::string_view sql,
                          const std::function<void(std::vector<core::Document>& row)>& visit);
 

@@ -1,0 +1,65 @@
+// Diagnostic finding indexes over the warehouse table diag_eus_kapsam_diskalma.
+//
+// The table can hold tens of millions of findings, so it is never pulled whole:
+//   slim index  for every firm and period, the sorted distinct groups of its new findings,
+//               aggregated inside the warehouse (one row per firm and period reaches us);
+//   full index  every new finding in detail, only for a given list of firms, which are handed
+//               to the warehouse through the temporary table _diag_filter (muta VARCHAR).
+//
+// Both indexes have one shape:
+//   { "<muta>": { "<donem>": {"bulgular": [finding...], "yeni_gruplar": [group...]} } }
+// Firms, and periods within a firm, stand in the order their first row arrives from the
+// warehouse (ascending muta, donem for the full index; no order for the slim index). In the
+// slim index "bulgular" is always empty.
+//
+// A full-index finding has, in this order: "katman", "kriter" (as stored), "aciklama" (only when
+// the explanation is present and its text is none of "", "None", "nan"), "deger" and "onceki"
+// (only when not null; floats), "grup" (same rule as "aciklama"), "yeni" (integer, 0 when null).
+//
+// None of these ends the run: every failure is reported and gives an empty mapping.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tarvo/core/document.hpp"
+
+namespace tarvo::vandel {
+class Vandel;
+}
+
+namespace tarvo::marts {
+
+// The slim index. Probes the table and its columns, then aggregates by group (columns grup and
+// yeni: new findings with a group other than "", "None", "nan") or else by layer (katman); when
+// that gives no rows, by COALESCE(grup, katman) over all findings. Rows with a null or empty
+// group list add nothing.
+//
+// The aggregate runs once per connection: its rows are kept in the connection's memo and a
+// later call on the same open connection builds the index from them (the probes run again).
+// Statements run on the connection for their effect (execute, executemany) discard the memo.
+//
+// Prints one of
+//   "  [DIAG] Tablo yok, atlanıyor"              table missing
+//   "  [DIAG] Ne grup ne katman kolonu var"       neither grup with yeni nor katman
+//   "  [DIAG] Bulgu yok"                         no rows, after the fallback query
+//   "  [DIAG] slim: <firms> firma, <rows> firma×dönem"
+//   "  [DIAG] slim hata: <message>"              any error (kind and message on standard error)
+core::Document _build_diag_index_slim(vandel::Vandel& con);
+
+// The full index of the firms in `entity_ids` (compared with the text of muta; duplicates and
+// keys that match nothing are harmless). An empty list returns an empty mapping without
+// sending any statement; a missing table returns one silently. Otherwise creates and empties
+// _diag_filter, fills it in one batched insert (the keys in list order, duplicates included,
+// through the connection's `out` table), runs the detail query (new findings only,
+// ordered by muta, donem, katman) and drops _diag_filter. A failure leaves _diag_filter behind;
+// the next call empties it first.
+//
+// Prints "  [DIAG] full: <firms> firma, <rows> bulgu", or "  [DIAG] full hata: <message>" on
+// any error (kind and message on standard error).
+core::Document _build_diag_index_full(vandel::Vandel& con, const std::vector<std::string>& entity_ids);
+
+// The older entry point: the slim index, unchanged.
+core::Document _build_diag_index(vandel::Vandel& con);
+
+}  // namespace tarvo::marts
