@@ -95,7 +95,9 @@ TEST(Scoreboard, ScoreCellsOptionalColumnsAndMissingLatestPeriod) {
         EXPECT_EQ(rows.at(i, "son_risk"), core::Value(int64_t{0}));
         EXPECT_TRUE(rows.at(i, "depo_risk").is_null());
         EXPECT_TRUE(rows.at(i, "ovik2402").is_null());
-        if (rows.at(i, "muta").as_text() == "5") EXPECT_EQ(rows.at(i, "df2401"), core::Value(int64_t{-50}));
+        if (rows.at(i, "muta").as_text() == "5") {
+            EXPECT_EQ(rows.at(i, "df2401"), core::Value(int64_t{-50}));
+        }
     }
 }
 
