@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "tarvo/core/document.hpp"
 #include "tarvo/pipeline/marts/band_snapshot.hpp"
 #include "tarvo/pipeline/marts/flow_matrix.hpp"
@@ -25,14 +26,6 @@
 using namespace tarvo;
 
 namespace {
-
-std::string peak_rss() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
-    return " ?";
-}
 
 core::Document make_board(size_t nrows, size_t nperiods, uint64_t seed) {
     std::mt19937_64 rng(seed);
@@ -115,7 +108,7 @@ int main(int argc, char** argv) {
     auto t0 = std::chrono::steady_clock::now();
     core::Document board = make_board(nrows, nperiods, 20240601);
     std::printf("scoreboard: %zu rows x %zu periods, generated in %.0f ms, VmHWM%s\n", nrows,
-                nperiods, ms_since(t0), peak_rss().c_str());
+                nperiods, ms_since(t0), tarvo::bench::peak_rss().c_str());
 
     std::vector<double> fm_ms, bs_ms, both_ms, cpu_both_ms;
     marts::FlowCounts counts{};
@@ -150,6 +143,6 @@ int main(int argc, char** argv) {
                 "first snapshot period: %lld banded firms\n",
                 static_cast<long long>(counts.pairs), static_cast<long long>(counts.flows),
                 static_cast<long long>(counts.segments), static_cast<long long>(snapshot_firms));
-    std::printf("peak RSS (VmHWM):%s\n", peak_rss().c_str());
+    std::printf("peak RSS (VmHWM):%s\n", tarvo::bench::peak_rss().c_str());
     return 0;
 }

@@ -12,18 +12,11 @@
 #include <iostream>
 #include <string>
 
+#include "bench_support.hpp"
 #include "tarvo/demo/source_tree.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
 
 namespace {
-
-std::string peak_rss() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
-    return " ?";
-}
 
 int usage() {
     std::cerr << "usage: ingest_full_bench generate ROOT [firms] [periods] [seed]\n"
@@ -53,6 +46,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "%s: %.2f s wall, peak RSS%s\n", mode.c_str(), secs, peak_rss().c_str());
+    std::fprintf(stderr, "%s: %.2f s wall, peak RSS%s\n", mode.c_str(), secs, tarvo::bench::peak_rss().c_str());
     return 0;
 }

@@ -17,8 +17,9 @@
 #include <random>
 #include <string>
 
-#include <iconv.h>
 
+#include "bench_support.hpp"
+#include "tarvo/core/codepage.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
@@ -26,27 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string peak_rss() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
-    return " ?";
-}
-
-std::string to_cp1254(const std::string& utf8) {
-    iconv_t cd = ::iconv_open("CP1254", "UTF-8");
-    std::string out(utf8.size() + 16, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t in_left = utf8.size();
-    char* dst = out.data();
-    size_t dst_left = out.size();
-    const size_t rc = ::iconv(cd, &in, &in_left, &dst, &dst_left);
-    ::iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) throw std::runtime_error("text not representable in cp1254");
-    out.resize(out.size() - dst_left);
-    return out;
-}
 
 // "1.234.567,89": Turkish grouping and decimal comma.
 std::string turkish_amount(int64_t cents) {
@@ -92,7 +72,7 @@ void generate(const fs::path& dir, int64_t rows, uint64_t seed) {
     }
     fs::create_directories(dir / "src" / "kik_data_ham_csv");
     std::ofstream(dir / "reference.csv", std::ios::binary) << text;
-    std::ofstream(dir / "src" / "kik_data_ham_csv" / "Kurumsal_20250302.csv", std::ios::binary) << to_cp1254(text);
+    std::ofstream(dir / "src" / "kik_data_ham_csv" / "Kurumsal_20250302.csv", std::ios::binary) << tarvo::core::encode_cp1254(text);
 }
 
 int usage() {
@@ -126,6 +106,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cerr << mode << ": " << secs << " s, peak RSS" << peak_rss() << "\n";
+    std::cerr << mode << ": " << secs << " s, peak RSS" << tarvo::bench::peak_rss() << "\n";
     return 0;
 }

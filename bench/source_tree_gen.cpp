@@ -12,19 +12,16 @@
 #include <iostream>
 #include <string>
 
+#include "bench_support.hpp"
 #include "tarvo/demo/source_tree.hpp"
 
 namespace {
 
+// Peak resident memory in kB, digits only.
 std::string peak_rss_kb() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) {
-            const auto digits = line.find_first_of("0123456789");
-            return digits == std::string::npos ? "?" : line.substr(digits, line.find(' ', digits) - digits);
-        }
-    return "?";
+    const std::string text = tarvo::bench::peak_rss();
+    const auto digits = text.find_first_of("0123456789");
+    return digits == std::string::npos ? "?" : text.substr(digits, text.find(' ', digits) - digits);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "tarvo/core/column.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/document.hpp"
@@ -28,14 +29,6 @@
 using namespace tarvo;
 
 namespace {
-
-std::string peak_rss() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
-    return " ?";
-}
 
 core::Document make_board(size_t nrows, size_t nperiods, uint64_t seed) {
     std::mt19937_64 rng(seed);
@@ -110,7 +103,7 @@ int main(int argc, char** argv) {
     Stopwatch build;
     core::Document board = make_board(rows, periods, 20240501);
     std::printf("scoreboard: %zu rows x %zu periods built in %.3f s, peak RSS%s\n", rows, periods,
-                build.wall(), peak_rss().c_str());
+                build.wall(), tarvo::bench::peak_rss().c_str());
 
     vandel::Vandel con(":memory:");
     for (int r = 0; r < reps; ++r) {
@@ -137,6 +130,6 @@ int main(int argc, char** argv) {
             std::printf("  %s", enrich_line.c_str());
         }
     }
-    std::printf("peak RSS%s\n", peak_rss().c_str());
+    std::printf("peak RSS%s\n", tarvo::bench::peak_rss().c_str());
     return 0;
 }

@@ -4,27 +4,13 @@
 #include <filesystem>
 #include <string>
 
+#include "tarvo/core/files.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::fixtures {
 
 // A fresh, empty directory under the system temp directory, removed on destruction.
-class TempDir {
-public:
-    explicit TempDir(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("tarvo_" + name + "_" + std::to_string(::getpid()))) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = core::TempDir;
 
 // The four silver tables the scoreboard reads, empty; `with_optional` adds the optional
 // dim_entity and fact_periodic columns.

@@ -40,6 +40,18 @@ void AtomicFile::commit() {
     committed_ = true;
 }
 
+TempDir::TempDir(std::string_view tag) {
+    std::string tmpl = (fs::temp_directory_path() / (std::string(tag) + "-XXXXXX")).string();
+    if (!::mkdtemp(tmpl.data()))
+        throw OSError(std::string("cannot create a temporary directory: ") + std::strerror(errno));
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
 void write_file_atomic(const fs::path& target, std::string_view content) {
     AtomicFile f(target);
     f.stream().write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -31,6 +31,22 @@ private:
     bool committed_ = false;
 };
 
+// A fresh private directory under the system temporary directory ("<tag>-XXXXXX"), removed
+// with everything in it when destroyed.
+class TempDir {
+public:
+    explicit TempDir(std::string_view tag = "tarvo");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const fs::path& p) const { return path_ / p; }
+
+private:
+    fs::path path_;
+};
+
 // Replaces `target` with `content` atomically.
 void write_file_atomic(const fs::path& target, std::string_view content);
 

@@ -1,6 +1,5 @@
 #include "tarvo/demo/source_tree.hpp"
 
-#include <iconv.h>
 
 #include <algorithm>
 #include <charconv>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "tarvo/core/column.hpp"
+#include "tarvo/core/codepage.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/table.hpp"
@@ -48,20 +48,6 @@ void write_bytes(const fs::path& file, std::string_view bytes) {
     if (!out) throw core::OSError("cannot write " + file.string());
 }
 
-std::string to_cp1254(std::string_view utf8) {
-    iconv_t cd = ::iconv_open("CP1254", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw core::OSError("iconv cannot convert to CP1254");
-    std::string out(utf8.size() + 16, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t in_left = utf8.size();
-    char* dst = out.data();
-    size_t dst_left = out.size();
-    const size_t rc = ::iconv(cd, &in, &in_left, &dst, &dst_left);
-    ::iconv_close(cd);
-    if (rc == static_cast<size_t>(-1)) throw core::ValueError("text not representable in Windows-1254");
-    out.resize(out.size() - dst_left);
-    return out;
-}
 
 void put_int(std::string& s, int64_t v) {
     char buf[24];
@@ -174,7 +160,7 @@ public:
         const int last = pop_.periods() - 1;
         char name[64];
         std::snprintf(name, sizeof name, "statik_bilgiler_%04d%02d01.txt", pop_.year(last), pop_.month(last));
-        write_bytes(dir("statik_db") / name, to_cp1254(text));
+        write_bytes(dir("statik_db") / name, core::encode_cp1254(text));
     }
 
     void write_training() {
@@ -307,7 +293,7 @@ private:
             text += kSegmentLabels[firm.segment];
             text += "\r\n";
         }
-        write_bytes(dir("kik_data_ham_csv") / ("Kurumsal_Izleme_Listesi_" + yyyymm(t) + "02.csv"), to_cp1254(text));
+        write_bytes(dir("kik_data_ham_csv") / ("Kurumsal_Izleme_Listesi_" + yyyymm(t) + "02.csv"), core::encode_cp1254(text));
     }
 
     void write_credit_risk(int t) {

@@ -41,25 +41,8 @@ std::string read_bytes(const fs::path& file) {
     return out;
 }
 
-// A private directory for the UTF-8 copy the warehouse reads; removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "tarvo-read-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw core::OSError(std::string("cannot create a temporary directory: ") + std::strerror(errno));
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+// The UTF-8 copy the warehouse reads lives in a private core::TempDir.
+using core::TempDir;
 
 void write_bytes(const fs::path& file, std::string_view text) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "wb"), &std::fclose);
