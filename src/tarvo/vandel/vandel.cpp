@@ -139,53 +139,59 @@ struct ColumnReader {
     double decimal_div = 1;
 };
 
+// Calls f with cell i of a vector's data (non-null): f(bool), f(int64_t), f(double) or
+// f(std::string&&), by the column's type; f() for a type that is not read.
+template <class F>
+void visit_cell(const ColumnReader& cr, void* data, idx_t i, F&& f) {
+    switch (cr.type) {
+        case DUCKDB_TYPE_BOOLEAN: return f(static_cast<bool*>(data)[i]);
+        case DUCKDB_TYPE_TINYINT: return f(int64_t{static_cast<int8_t*>(data)[i]});
+        case DUCKDB_TYPE_SMALLINT: return f(int64_t{static_cast<int16_t*>(data)[i]});
+        case DUCKDB_TYPE_INTEGER: return f(int64_t{static_cast<int32_t*>(data)[i]});
+        case DUCKDB_TYPE_BIGINT: return f(static_cast<int64_t*>(data)[i]);
+        case DUCKDB_TYPE_UTINYINT: return f(int64_t{static_cast<uint8_t*>(data)[i]});
+        case DUCKDB_TYPE_USMALLINT: return f(int64_t{static_cast<uint16_t*>(data)[i]});
+        case DUCKDB_TYPE_UINTEGER: return f(int64_t{static_cast<uint32_t*>(data)[i]});
+        case DUCKDB_TYPE_UBIGINT: return f(static_cast<int64_t>(static_cast<uint64_t*>(data)[i]));
+        case DUCKDB_TYPE_HUGEINT: return f(hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]));
+        case DUCKDB_TYPE_FLOAT: return f(double{static_cast<float*>(data)[i]});
+        case DUCKDB_TYPE_DOUBLE: return f(static_cast<double*>(data)[i]);
+        case DUCKDB_TYPE_DECIMAL: {
+            double raw = 0;
+            switch (cr.decimal_internal) {
+                case DUCKDB_TYPE_SMALLINT: raw = static_cast<int16_t*>(data)[i]; break;
+                case DUCKDB_TYPE_INTEGER: raw = static_cast<int32_t*>(data)[i]; break;
+                case DUCKDB_TYPE_BIGINT: raw = static_cast<double>(static_cast<int64_t*>(data)[i]); break;
+                default: raw = hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]); break;
+            }
+            return f(raw / cr.decimal_div);
+        }
+        case DUCKDB_TYPE_VARCHAR: {
+            duckdb_string_t* s = static_cast<duckdb_string_t*>(data) + i;
+            return f(std::string(duckdb_string_t_data(s), duckdb_string_t_length(*s)));
+        }
+        case DUCKDB_TYPE_DATE: return f(date_text(static_cast<duckdb_date*>(data)[i]));
+        case DUCKDB_TYPE_TIMESTAMP: return f(timestamp_text(static_cast<duckdb_timestamp*>(data)[i]));
+        default: return f();
+    }
+}
+
 void read_chunk_column(const ColumnReader& cr, duckdb_vector vec, idx_t n, core::Column& out) {
     void* data = duckdb_vector_get_data(vec);
     uint64_t* validity = duckdb_vector_get_validity(vec);
+    struct Push {
+        core::Column& out;
+        void operator()(bool v) const { out.push_bool(v); }
+        void operator()(int64_t v) const { out.push_int(v); }
+        void operator()(double v) const { out.push_double(v); }
+        void operator()(std::string&& v) const { out.push_text(std::move(v)); }
+        void operator()() const { out.push_null(); }
+    };
     for (idx_t i = 0; i < n; ++i) {
-        if (validity && !duckdb_validity_row_is_valid(validity, i)) {
+        if (validity && !duckdb_validity_row_is_valid(validity, i))
             out.push_null();
-            continue;
-        }
-        switch (cr.type) {
-            case DUCKDB_TYPE_BOOLEAN: out.push_bool(static_cast<bool*>(data)[i]); break;
-            case DUCKDB_TYPE_TINYINT: out.push_int(static_cast<int8_t*>(data)[i]); break;
-            case DUCKDB_TYPE_SMALLINT: out.push_int(static_cast<int16_t*>(data)[i]); break;
-            case DUCKDB_TYPE_INTEGER: out.push_int(static_cast<int32_t*>(data)[i]); break;
-            case DUCKDB_TYPE_BIGINT: out.push_int(static_cast<int64_t*>(data)[i]); break;
-            case DUCKDB_TYPE_UTINYINT: out.push_int(static_cast<uint8_t*>(data)[i]); break;
-            case DUCKDB_TYPE_USMALLINT: out.push_int(static_cast<uint16_t*>(data)[i]); break;
-            case DUCKDB_TYPE_UINTEGER: out.push_int(static_cast<uint32_t*>(data)[i]); break;
-            case DUCKDB_TYPE_UBIGINT:
-                out.push_int(static_cast<int64_t>(static_cast<uint64_t*>(data)[i]));
-                break;
-            case DUCKDB_TYPE_HUGEINT:
-                out.push_double(hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]));
-                break;
-            case DUCKDB_TYPE_FLOAT: out.push_double(static_cast<float*>(data)[i]); break;
-            case DUCKDB_TYPE_DOUBLE: out.push_double(static_cast<double*>(data)[i]); break;
-            case DUCKDB_TYPE_DECIMAL: {
-                double raw = 0;
-                switch (cr.decimal_internal) {
-                    case DUCKDB_TYPE_SMALLINT: raw = static_cast<int16_t*>(data)[i]; break;
-                    case DUCKDB_TYPE_INTEGER: raw = static_cast<int32_t*>(data)[i]; break;
-                    case DUCKDB_TYPE_BIGINT: raw = static_cast<double>(static_cast<int64_t*>(data)[i]); break;
-                    default: raw = hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]); break;
-                }
-                out.push_double(raw / cr.decimal_div);
-                break;
-            }
-            case DUCKDB_TYPE_VARCHAR: {
-                duckdb_string_t* s = static_cast<duckdb_string_t*>(data) + i;
-                out.push_text(std::string(duckdb_string_t_data(s), duckdb_string_t_length(*s)));
-                break;
-            }
-            case DUCKDB_TYPE_DATE: out.push_text(date_text(static_cast<duckdb_date*>(data)[i])); break;
-            case DUCKDB_TYPE_TIMESTAMP:
-                out.push_text(timestamp_text(static_cast<duckdb_timestamp*>(data)[i]));
-                break;
-            default: out.push_null(); break;
-        }
+        else
+            visit_cell(cr, data, i, Push{out});
     }
 }
 
@@ -605,41 +611,12 @@ struct VectorView {
 
 // Cell i of a vector as a document, read as read_chunk_column reads it.
 core::Document cell_at(const ColumnReader& cr, const VectorView& v, idx_t i) {
-    using core::Document;
-    if (v.validity && !duckdb_validity_row_is_valid(v.validity, i)) return Document();
-    void* data = v.data;
-    switch (cr.type) {
-        case DUCKDB_TYPE_BOOLEAN: return Document(static_cast<bool*>(data)[i]);
-        case DUCKDB_TYPE_TINYINT: return Document(int64_t{static_cast<int8_t*>(data)[i]});
-        case DUCKDB_TYPE_SMALLINT: return Document(int64_t{static_cast<int16_t*>(data)[i]});
-        case DUCKDB_TYPE_INTEGER: return Document(int64_t{static_cast<int32_t*>(data)[i]});
-        case DUCKDB_TYPE_BIGINT: return Document(static_cast<int64_t*>(data)[i]);
-        case DUCKDB_TYPE_UTINYINT: return Document(int64_t{static_cast<uint8_t*>(data)[i]});
-        case DUCKDB_TYPE_USMALLINT: return Document(int64_t{static_cast<uint16_t*>(data)[i]});
-        case DUCKDB_TYPE_UINTEGER: return Document(int64_t{static_cast<uint32_t*>(data)[i]});
-        case DUCKDB_TYPE_UBIGINT: return Document(static_cast<int64_t>(static_cast<uint64_t*>(data)[i]));
-        case DUCKDB_TYPE_HUGEINT: return Document(hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]));
-        case DUCKDB_TYPE_FLOAT: return Document(double{static_cast<float*>(data)[i]});
-        case DUCKDB_TYPE_DOUBLE: return Document(static_cast<double*>(data)[i]);
-        case DUCKDB_TYPE_VARCHAR: {
-            duckdb_string_t* str = static_cast<duckdb_string_t*>(data) + i;
-            return Document(std::string(duckdb_string_t_data(str), duckdb_string_t_length(*str)));
-        }
-        case DUCKDB_TYPE_DATE: return Document(date_text(static_cast<duckdb_date*>(data)[i]));
-        case DUCKDB_TYPE_TIMESTAMP: return Document(timestamp_text(static_cast<duckdb_timestamp*>(data)[i]));
-        case DUCKDB_TYPE_DECIMAL: {
-            double raw = 0;
-            switch (cr.decimal_internal) {
-                case DUCKDB_TYPE_SMALLINT: raw = static_cast<int16_t*>(data)[i]; break;
-                case DUCKDB_TYPE_INTEGER: raw = static_cast<int32_t*>(data)[i]; break;
-                case DUCKDB_TYPE_BIGINT: raw = static_cast<double>(static_cast<int64_t*>(data)[i]); break;
-                default: raw = hugeint_to_double(static_cast<duckdb_hugeint*>(data)[i]); break;
-            }
-            return Document(raw / cr.decimal_div);
-        }
-        default: break;
-    }
-    return Document();
+    if (v.validity && !duckdb_validity_row_is_valid(v.validity, i)) return core::Document();
+    core::Document out;
+    visit_cell(cr, v.data, i, [&out](auto&&... value) {
+        if constexpr (sizeof...(value) == 1) out = core::Document(std::forward<decltype(value)>(value)...);
+    });
+    return out;
 }
 
 }  // namespace
