@@ -136,7 +136,9 @@ int main(int argc, char** argv) {
         }
     } catch (const std::exception& e) {
         std::cout.flush();
-        std::cerr << "tarvo: " << core::error_kind(e) << ": " << e.what() << "\n";
+        // One line: the warehouse's messages go on with hints and a caret under the statement.
+        const std::string message = e.what();
+        std::cerr << "tarvo: " << core::error_kind(e) << ": " << message.substr(0, message.find('\n')) << "\n";
         return 1;
     }
     return 0;
