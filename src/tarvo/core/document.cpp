@@ -7,9 +7,9 @@ namespace tarvo::core {
 // ---- Dict -------------------------------------------------------------------------------
 
 size_t Dict::find_pos(std::string_view key) const {
-    if (!index_.empty()) {
-        auto it = index_.find(key);
-        return it == index_.end() ? npos : it->second;
+    if (index_) {
+        auto it = index_->find(key);
+        return it == index_->end() ? npos : it->second;
     }
     for (size_t i = 0; i < items_.size(); ++i)
         if (items_[i].first == key) return i;
@@ -17,10 +17,11 @@ size_t Dict::find_pos(std::string_view key) const {
 }
 
 void Dict::rebuild_index() {
-    index_.clear();
+    index_.reset();
     if (items_.size() < kIndexFrom) return;
-    index_.reserve(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i) index_.emplace(items_[i].first, i);
+    index_ = std::make_unique<Index>();
+    index_->reserve(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) index_->emplace(items_[i].first, i);
 }
 
 Document* Dict::find(std::string_view key) {
@@ -50,8 +51,8 @@ Document& Dict::set(std::string_view key, Document value) {
         return items_[p].second;
     }
     items_.emplace_back(std::string(key), std::move(value));
-    if (!index_.empty())
-        index_.emplace(items_.back().first, items_.size() - 1);
+    if (index_)
+        index_->emplace(items_.back().first, items_.size() - 1);
     else if (items_.size() >= kIndexFrom)
         rebuild_index();
     return items_.back().second;

@@ -74,6 +74,18 @@ public:
     std::vector<Item>::const_iterator begin() const { return items_.begin(); }
     std::vector<Item>::const_iterator end() const { return items_.end(); }
 
+    Dict() = default;
+    Dict(const Dict& o) : items_(o.items_) { rebuild_index(); }
+    Dict(Dict&&) noexcept = default;
+    Dict& operator=(const Dict& o) {
+        if (this != &o) {
+            items_ = o.items_;
+            rebuild_index();
+        }
+        return *this;
+    }
+    Dict& operator=(Dict&&) noexcept = default;
+
 private:
     static constexpr size_t npos = static_cast<size_t>(-1);
     static constexpr size_t kIndexFrom = 16;
@@ -84,8 +96,9 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view k) const { return std::hash<std::string_view>{}(k); }
     };
+    using Index = std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>>;
     std::vector<Item> items_;
-    std::unordered_map<std::string, size_t, KeyHash, std::equal_to<>> index_;
+    std::unique_ptr<Index> index_;  // only once the mapping is large: most mappings are small
 };
 
 using List = std::vector<Document>;

@@ -69,6 +69,12 @@ std::string cell_text(const core::Column* c, size_t row) {
     return c->text_form(row);
 }
 
+// Latest risk with its thousands grouped ("1,234,567"); other cells as their text form.
+std::string risk_text(const core::Column* c, size_t row) {
+    if (c && c->is_int_cell(row)) return core::group_thousands(c->int_at(row));
+    return cell_text(c, row);
+}
+
 // Branch codes read as whole numbers, so "12.0" and "12" find the same reference row.
 std::string branch_key(const core::Column* c, size_t row) {
     if (!c || c->is_null(row)) return "";
@@ -86,7 +92,8 @@ h1{font-size:1.4rem;margin:0 0 .3rem}
 table{border-collapse:collapse;width:100%;font-size:.85rem}
 th,td{border-bottom:1px solid #ddd;padding:.3rem .5rem;text-align:left}
 th{background:#f3f5f7;position:sticky;top:0}
-td.num{text-align:right;font-variant-numeric:tabular-nums}
+td.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
+td[class^=band]{white-space:nowrap}
 .band-YI{background:#7a0019;color:#fff}.band-825-1000{background:#e4572e;color:#fff}
 .band-500-825{background:#f3a712}.band-325-500{background:#ffe08a}.band-0-325{background:#cfe8d5}
 .note{background:#fff4ce;padding:.5rem;margin:.5rem 0}
@@ -187,7 +194,7 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
                            html_escape(cell_text(unvan, r)) + "</td><td>" +
                            html_escape(cell_text(segment, r)) + "</td><td>" + html_escape(branch) +
                            "</td><td>" + html_escape(region) + "</td><td class=\"num\">" +
-                           html_escape(cell_text(son_risk, r)) + "</td><td class=\"num\">" +
+                           html_escape(risk_text(son_risk, r)) + "</td><td class=\"num\">" +
                            html_escape(cell_text(score, r)) + "</td><td class=\"band-" +
                            html_escape(band) + "\">" + html_escape(band) + "</td><td>" +
                            html_escape(cell_text(reason, r)) + "</td></tr>\n";
