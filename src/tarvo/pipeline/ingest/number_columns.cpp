@@ -34,7 +34,12 @@ core::Column to_rounded(const core::Column& col, int decimals) {
     return out;
 }
 
-core::Column to_rounded_whole(const core::Column& col) {
+namespace {
+
+// An i64 column from `col`: int cells are kept exactly; other cells are read as numbers and
+// made whole by `whole` (nothing gives null); cells that are not numbers give `if_missing`.
+template <class Whole>
+core::Column whole_numbers(const core::Column& col, Whole whole, std::optional<int64_t> if_missing = std::nullopt) {
     core::Column out(core::i64);
     out.reserve(col.size());
     for (size_t i = 0; i < col.size(); ++i) {
@@ -43,43 +48,28 @@ core::Column to_rounded_whole(const core::Column& col) {
             continue;
         }
         std::optional<double> d = number_at(col, i);
-        std::optional<int64_t> w = d ? core::truncate_to_int(core::round_half_even(*d, 0)) : std::nullopt;
+        std::optional<int64_t> w = d ? whole(*d) : if_missing;
         w ? out.push_int(*w) : out.push_null();
     }
     return out;
+}
+
+}  // namespace
+
+core::Column to_rounded_whole(const core::Column& col) {
+    return whole_numbers(col, [](double d) { return core::truncate_to_int(core::round_half_even(d, 0)); });
 }
 
 core::Column to_truncated_whole(const core::Column& col, std::optional<int64_t> if_missing) {
-    core::Column out(core::i64);
-    out.reserve(col.size());
-    for (size_t i = 0; i < col.size(); ++i) {
-        if (col.is_int_cell(i)) {
-            out.push_int(col.int_at(i));
-            continue;
-        }
-        std::optional<double> d = number_at(col, i);
-        std::optional<int64_t> w = d ? core::truncate_to_int(*d) : if_missing;
-        w ? out.push_int(*w) : out.push_null();
-    }
-    return out;
+    return whole_numbers(col, [](double d) { return core::truncate_to_int(d); }, if_missing);
 }
 
 core::Column to_exact_whole(const core::Column& col) {
-    core::Column out(core::i64);
-    out.reserve(col.size());
-    for (size_t i = 0; i < col.size(); ++i) {
-        if (col.is_int_cell(i)) {
-            out.push_int(col.int_at(i));
-            continue;
-        }
-        std::optional<double> d = number_at(col, i);
-        std::optional<int64_t> w = d ? core::truncate_to_int(*d) : std::nullopt;
-        if (w && static_cast<double>(*w) == *d)
-            out.push_int(*w);
-        else
-            out.push_null();
-    }
-    return out;
+    return whole_numbers(col, [](double d) -> std::optional<int64_t> {
+        std::optional<int64_t> w = core::truncate_to_int(d);
+        if (w && static_cast<double>(*w) == d) return w;
+        return std::nullopt;
+    });
 }
 
 core::Column any_nonzero(const std::vector<const core::Column*>& cols, size_t nrows) {
