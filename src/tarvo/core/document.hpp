@@ -27,25 +27,34 @@ enum class DocKind { null, boolean, integer, real, text, list, dict, rows };
 inline constexpr DocKind dict = DocKind::dict;
 inline constexpr DocKind list = DocKind::list;
 
-// Owning pointer with deep copy.
+// Owning pointer with deep copy. An empty box allocates nothing until it is written through:
+// documents hold many empty lists and mappings (a slim diagnostic index has one empty list per
+// firm and period), and reading an empty box gives a shared empty value.
 template <class T>
 class Box {
 public:
-    Box() : p_(std::make_unique<T>()) {}
+    Box() = default;
     explicit Box(T v) : p_(std::make_unique<T>(std::move(v))) {}
-    Box(const Box& o) : p_(std::make_unique<T>(*o.p_)) {}
+    Box(const Box& o) : p_(o.p_ ? std::make_unique<T>(*o.p_) : nullptr) {}
     Box(Box&&) noexcept = default;
     Box& operator=(const Box& o) {
-        if (this != &o) p_ = std::make_unique<T>(*o.p_);
+        if (this != &o) p_ = o.p_ ? std::make_unique<T>(*o.p_) : nullptr;
         return *this;
     }
     Box& operator=(Box&&) noexcept = default;
-    T& operator*() { return *p_; }
-    const T& operator*() const { return *p_; }
-    T* operator->() { return p_.get(); }
-    const T* operator->() const { return p_.get(); }
+    T& operator*() {
+        if (!p_) p_ = std::make_unique<T>();
+        return *p_;
+    }
+    const T& operator*() const { return p_ ? *p_ : empty(); }
+    T* operator->() { return &**this; }
+    const T* operator->() const { return &**this; }
 
 private:
+    static const T& empty() {
+        static const T value{};
+        return value;
+    }
     std::unique_ptr<T> p_;
 };
 
@@ -66,6 +75,8 @@ public:
     const Document& at(std::string_view key) const;
     // Inserts at the end, or replaces the value in place keeping the key's position.
     Document& set(std::string_view key, Document value);
+    // Room for `n` keys without reallocating.
+    void reserve(size_t n) { items_.reserve(n); }
     // Removes the key; false when absent.
     bool erase(std::string_view key);
 
@@ -118,8 +129,8 @@ public:
     Document(std::string s) : v_(std::move(s)) {}
     Document(std::string_view s) : v_(std::string(s)) {}
     Document(const char* s) : v_(std::string(s)) {}
-    Document(List l) : v_(Box<List>(std::move(l))) {}
-    Document(Dict d) : v_(Box<Dict>(std::move(d))) {}
+    Document(List l) : v_(l.empty() ? Box<List>() : Box<List>(std::move(l))) {}
+    Document(Dict d) : v_(d.empty() ? Box<Dict>() : Box<Dict>(std::move(d))) {}
     // A row table: one row per list element, one key per column.
     static Document rows(Table t) {
         Document d;

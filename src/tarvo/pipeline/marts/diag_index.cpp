@@ -175,6 +175,7 @@ Document slim_index_of(const SlimRows& rows) {
     uint32_t firm_key_pos = 0, row = 0, period_pos = 0, group_pos = 0;
     for (size_t f = 0; f < rows.firms(); ++f) {
         core::Dict periods;
+        periods.reserve(rows.firm_row_ends[f] - row);
         for (; row < rows.firm_row_ends[f]; ++row) {
             std::string_view donem = period_keys.substr(period_pos, rows.period_key_ends[row] - period_pos);
             period_pos = rows.period_key_ends[row];
