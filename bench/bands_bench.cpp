@@ -78,12 +78,7 @@ core::Document make_board(size_t nrows, size_t nperiods, uint64_t seed) {
         t.set("r" + d, std::move(risk));
     }
 
-    core::Dict meta;
-    meta.set("donemler", core::Document(std::move(periods)));
-    core::Dict board;
-    board.set("meta", core::Document(std::move(meta)));
-    board.set("rows", core::Document::rows(std::move(t)));
-    return core::Document(std::move(board));
+    return tarvo::bench::scoreboard_of(std::move(t), std::move(periods));
 }
 
 double ms_since(std::chrono::steady_clock::time_point t0) {

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include "tarvo/core/document.hpp"
+
 namespace tarvo::bench {
 
 // Peak resident memory of this process so far, as /proc/self/status words it ("  123456 kB").
@@ -13,6 +15,16 @@ inline std::string peak_rss() {
     while (std::getline(in, line))
         if (line.rfind("VmHWM:", 0) == 0) return line.substr(6);
     return " ?";
+}
+
+// A scoreboard document {"meta": {"donemler": periods}, "rows": rows} around a row table.
+inline core::Document scoreboard_of(core::Table rows, core::List periods) {
+    core::Dict meta;
+    meta.set("donemler", core::Document(std::move(periods)));
+    core::Dict board;
+    board.set("meta", core::Document(std::move(meta)));
+    board.set("rows", core::Document::rows(std::move(rows)));
+    return core::Document(std::move(board));
 }
 
 }  // namespace tarvo::bench

@@ -75,12 +75,7 @@ core::Document make_board(size_t nrows, size_t nperiods, uint64_t seed) {
         t.set(std::string("ovik") + key, std::move(c));
     }
 
-    core::Dict meta;
-    meta.set("donemler", core::Document(std::move(periods)));
-    core::Dict board;
-    board.set("meta", core::Document(std::move(meta)));
-    board.set("rows", core::Document::rows(std::move(t)));
-    return core::Document(std::move(board));
+    return tarvo::bench::scoreboard_of(std::move(t), std::move(periods));
 }
 
 // Wall-clock and process CPU time since construction.

@@ -26,13 +26,6 @@ constexpr std::string_view kTableProbe =
 constexpr std::string_view kColumnProbe =
     "SELECT column_name FROM information_schema.columns WHERE table_name='diag_eus_kapsam_diskalma'";
 
-constexpr std::string_view kSlimByGroup =
-    "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
-    "       LIST(DISTINCT grup ORDER BY grup) AS gruplar\n"
-    "FROM diag_eus_kapsam_diskalma\n"
-    "WHERE yeni = 1 AND grup IS NOT NULL\n"
-    "  AND CAST(grup AS VARCHAR) NOT IN ('', 'None', 'nan')\n"
-    "GROUP BY muta, donem";
 
 constexpr std::string_view kSlimByLayer =
     "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"

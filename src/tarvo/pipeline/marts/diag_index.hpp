@@ -20,6 +20,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarvo/core/document.hpp"
@@ -29,6 +30,16 @@ class Vandel;
 }
 
 namespace tarvo::marts {
+
+// The slim aggregate sent when the findings table has both grup and yeni (the benchmark times
+// it alone too).
+inline constexpr std::string_view kSlimByGroup =
+    "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
+    "       LIST(DISTINCT grup ORDER BY grup) AS gruplar\n"
+    "FROM diag_eus_kapsam_diskalma\n"
+    "WHERE yeni = 1 AND grup IS NOT NULL\n"
+    "  AND CAST(grup AS VARCHAR) NOT IN ('', 'None', 'nan')\n"
+    "GROUP BY muta, donem";
 
 // The slim index. Probes the table and its columns, then aggregates by group (columns grup and
 // yeni: new findings with a group other than "", "None", "nan") or else by layer (katman); when
