@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Checks that two builds of tarvo write byte-identical output files from the same warehouses: the demo's
+# (5,000 firms x 12 periods, generated sources, ingest and silver step) and a generated silver warehouse
+# (default 100,000 firms x 24 periods). Meant for changes that must not change behaviour.
+#
+#   bench/compare_outputs.sh BEFORE_TARVO AFTER_TARVO [FIRMS] [PERIODS]
+#
+# BEFORE_TARVO builds both warehouses once (so both builds read the very same files); each build then runs
+# `tarvo marts` on its own copy. Needs build/bench/silver_warehouse_gen (`make bench`). Prints one line per
+# file compared and exits 1 when any file differs (ORDER: a JSON file with the same content in another key order).
+set -euo pipefail
+[[ $# -ge 2 ]] || { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+before=$(realpath "$1"); after=$(realpath "$2")
+firms=${3:-100000}
+periods=${4:-24}
+root=$(cd "$(dirname "$0")/.." && pwd)
+gen=${BUILD_DIR:-$root/build}/bench/silver_warehouse_gen
+[[ -x $gen ]] || { echo "compare_outputs: $gen is missing (run make bench)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Warehouses, built once.
+"$before" demo --dir "$work/demo" >/dev/null
+"$gen" "$work/big.duckdb" "$firms" "$periods" >/dev/null
+
+status=0
+compare_case() {   # name, warehouse
+  local name=$1 warehouse=$2 side bin
+  # Both builds run at the same paths, so paths printed on the console compare equal too.
+  for side in before after; do
+    bin=$before; [[ $side == after ]] && bin=$after
+    rm -rf "$work/run"; mkdir -p "$work/run/db"
+    cp "$warehouse" "$work/run/db/ovik.duckdb"
+    "$bin" marts "$work/run/db/ovik.duckdb" >"$work/run/console.txt"
+    mv "$work/run" "$work/$name-$side"
+  done
+  local f rel
+  while IFS= read -r f; do
+    rel=${f#"$work/$name-before/"}
+    if cmp -s "$f" "$work/$name-after/$rel"; then
+      echo "same      $name/$rel ($(stat -c %s "$f") bytes)"
+    elif [[ $f == *.json ]] && python3 -c 'import json,sys; sys.exit(json.load(open(sys.argv[1])) != json.load(open(sys.argv[2])))' \
+           "$f" "$work/$name-after/$rel"; then
+      # The slim diagnostic index is aggregated without an order, so its mapping order can vary between runs.
+      echo "ORDER     $name/$rel (same content, mapping keys in another order)"; status=1
+    else
+      echo "DIFFERENT $name/$rel"; status=1
+    fi
+  done < <(find "$work/$name-before/outputs" -type f | sort)
+  if cmp -s "$work/$name-before/console.txt" "$work/$name-after/console.txt"; then
+    echo "same      $name/console"
+  else
+    echo "DIFFERENT $name/console"; status=1
+  fi
+}
+compare_case demo "$work/demo/db/ovik.duckdb"
+compare_case "big-${firms}x${periods}" "$work/big.duckdb"
+exit $status
