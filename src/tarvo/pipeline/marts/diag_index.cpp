@@ -31,14 +31,16 @@ constexpr std::string_view kSlimByLayer =
     "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
     "       LIST(DISTINCT katman ORDER BY katman) AS gruplar\n"
     "FROM diag_eus_kapsam_diskalma\n"
-    "GROUP BY muta, donem";
+    "GROUP BY muta, donem\n"
+    "ORDER BY muta, donem";
 
 constexpr std::string_view kSlimFallback =
     "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
     "       LIST(DISTINCT COALESCE(grup, katman) ORDER BY COALESCE(grup, katman)) AS gruplar\n"
     "FROM diag_eus_kapsam_diskalma\n"
     "WHERE COALESCE(grup, katman) IS NOT NULL\n"
-    "GROUP BY muta, donem";
+    "GROUP BY muta, donem\n"
+    "ORDER BY muta, donem";
 
 constexpr std::string_view kFilterCreate = "CREATE TEMP TABLE IF NOT EXISTS _diag_filter (muta VARCHAR)";
 constexpr std::string_view kFilterEmpty = "DELETE FROM _diag_filter";
