@@ -1,7 +1,8 @@
 // A pipeline run killed at any point loses nothing: killed while it builds the new warehouse
 // (ingest, silver step), the previous warehouse is untouched, answers the verifier and gives
 // the previous outputs again byte for byte; killed in the marts, the previous output files are
-// untouched. The next run succeeds and removes what the killed runs left behind.
+// untouched. Interrupted, a run removes its temporaries; the next run succeeds and removes what
+// the killed runs left behind.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -28,12 +29,13 @@ std::map<std::string, std::string> outputs_of(const fs::path& root) {
     return files;
 }
 
-// Temporaries in the warehouse and output directories.
-std::vector<std::string> leftovers(const fs::path& root) {
+// Temporaries in the warehouse and output directories (of one process when `pid` is given).
+std::vector<std::string> leftovers(const fs::path& root, int pid = 0) {
+    const std::string mark = pid ? ".tmp" + std::to_string(pid) : ".tmp";
     std::vector<std::string> found;
     for (const char* dir : {"db", "outputs/json", "outputs/html"})
         for (const auto& entry : fs::directory_iterator(root / dir))
-            if (entry.path().filename().string().find(".tmp") != std::string::npos)
+            if (entry.path().filename().string().find(mark) != std::string::npos)
                 found.push_back(fs::relative(entry.path(), root).string());
     return found;
 }
@@ -68,7 +70,7 @@ TEST(KilledRun, LosesNothingAndTheNextRunSucceeds) {
         SCOPED_TRACE(point.step);
         const std::string warehouse = tarvo::core::read_file(db);
         const Outcome killed = run_tarvo({"run", newer, db}, point.line);
-        ASSERT_TRUE(killed.killed()) << killed.out;
+        ASSERT_TRUE(killed.ended_by(SIGKILL)) << killed.out;
         // The kill landed in the step it was meant for.
         EXPECT_EQ(killed.out.find("  Building scoreboard mart...") == std::string::npos, point.before_swap)
             << killed.out;
@@ -87,6 +89,17 @@ TEST(KilledRun, LosesNothingAndTheNextRunSucceeds) {
             const Outcome verify = run_tarvo({"verify", db});
             EXPECT_EQ(verify.status, 0) << verify.out;
         }
+    }
+
+    // Interrupted (Ctrl-C, SIGTERM), a run removes its temporaries itself.
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const std::string warehouse = tarvo::core::read_file(db);
+        const Outcome stopped = run_tarvo({"run", newer, db}, points[signal == SIGINT ? 0 : 2].line, signal);
+        ASSERT_TRUE(stopped.ended_by(signal)) << stopped.out;
+        EXPECT_TRUE(outputs_of(root.path()) == previous);
+        EXPECT_EQ(leftovers(root.path(), stopped.pid), std::vector<std::string>{});
+        if (signal == SIGINT) EXPECT_TRUE(tarvo::core::read_file(db) == warehouse);
     }
 
     const Outcome next = run_tarvo({"run", newer, db});

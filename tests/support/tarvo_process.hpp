@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,14 +22,14 @@ struct Outcome {
     int status;       // exit status, or 128 + the signal that ended the process
     std::string out;  // standard output
     std::string err;  // standard error
-    bool killed() const { return status == 128 + SIGKILL; }
+    int pid;          // the process id it had
+    bool ended_by(int signal) const { return status == 128 + signal; }
 };
 
 // Runs build/tarvo with `args`. When `kill_when` accepts a line of standard output, the process
-// is sent SIGKILL at once; the lines it wrote before it died are still collected. The child runs
-// at a lower priority so the kill lands close to the line that asked for it.
+// is sent `signal` at once; the lines it wrote before it ended are still collected.
 inline Outcome run_tarvo(const std::vector<std::string>& args,
-                         const std::function<bool(std::string_view line)>& kill_when = {}) {
+                         const std::function<bool(std::string_view line)>& kill_when = {}, int signal = SIGKILL) {
     const core::TempDir scratch("tarvo-proc");
     const std::string err_file = (scratch / "stderr.txt").string();
     int out_pipe[2];
@@ -43,7 +42,6 @@ inline Outcome run_tarvo(const std::vector<std::string>& args,
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        ::setpriority(PRIO_PROCESS, 0, 10);
         const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int in = ::open("/dev/null", O_RDONLY);
         ::dup2(in, 0);
@@ -55,7 +53,7 @@ inline Outcome run_tarvo(const std::vector<std::string>& args,
     }
     ::close(out_pipe[1]);
 
-    Outcome outcome{0, "", ""};
+    Outcome outcome{0, "", "", static_cast<int>(pid)};
     bool sent = false;
     size_t line_start = 0;
     char buf[4096];
@@ -68,7 +66,7 @@ inline Outcome run_tarvo(const std::vector<std::string>& args,
         for (size_t nl; (nl = outcome.out.find('\n', line_start)) != std::string::npos; line_start = nl + 1) {
             if (!sent && kill_when &&
                 kill_when(std::string_view(outcome.out).substr(line_start, nl - line_start))) {
-                ::kill(pid, SIGKILL);
+                ::kill(pid, signal);
                 sent = true;
             }
         }
