@@ -116,6 +116,8 @@ TEST_F(CommandLineMistake, OneLineHintAndNothingLost) {
         {{"ingest", s, notes}, 1,
          "tarvo: FileExistsError: " + notes + " is not a warehouse file; it was left as it is\n"
          "hint: name a new file or an existing warehouse, or add --force to replace " + notes + "\n"},
+        {{"run", s, db, "--output-dir", notes + "/json"}, 1,
+         "tarvo: OSError: cannot create directory " + notes + "/json: Not a directory\n"},
         {{"transform", p("db/none.duckdb")}, 1,
          "tarvo: FileNotFoundError: warehouse " + p("db/none.duckdb") + " does not exist\n"
          "hint: build the warehouse first: tarvo ingest SOURCE_DIR " + p("db/none.duckdb") +

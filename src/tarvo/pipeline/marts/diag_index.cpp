@@ -57,7 +57,7 @@ constexpr std::string_view kDetail =
     "FROM diag_eus_kapsam_diskalma d\n"
     "INNER JOIN _diag_filter f ON CAST(d.muta AS VARCHAR) = f.muta\n"
     "WHERE d.yeni = 1\n"
-    "ORDER BY d.muta, d.donem, d.katman";
+    "ORDER BY d.muta, d.donem, d.katman, d.rowid";
 
 // The aggregated rows of one slim query, kept compact so that the connection's memo costs a few
 // dozen bytes per firm and period, and grouped by firm so that the index is built one firm at a

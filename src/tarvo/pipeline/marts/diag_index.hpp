@@ -64,7 +64,7 @@ core::Document _build_diag_index_slim(vandel::Vandel& con);
 // sending any statement; a missing table returns one silently. Otherwise creates and empties
 // _diag_filter, fills it in one batched insert (the keys in list order, duplicates included,
 // through the connection's `out` table), runs the detail query (new findings only,
-// ordered by muta, donem, katman) and drops _diag_filter. A failure leaves _diag_filter behind;
+// ordered by muta, donem, katman, then stored order) and drops _diag_filter. A failure leaves _diag_filter behind;
 // the next call empties it first.
 //
 // Prints "  [DIAG] full: <firms> firma, <rows> bulgu", or "  [DIAG] full hata: <message>" on
