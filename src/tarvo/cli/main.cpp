@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <map>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,10 +85,8 @@ void reject_extras(const CLI::App& cmd) {
     const std::string& word = extras.front();
     if (word.starts_with("-")) {
         const std::string name = word.substr(0, word.find('='));
-        const std::vector<std::string> options = long_options(cmd);
-        const std::string suggestion = cli::did_you_mean(name, options);
         throw UsageError("unknown option '" + name + "'" +
-                         (suggestion.empty() ? " (options: " + core::join(options, ", ") + ")" : suggestion));
+                         cli::did_you_mean_or_list(name, long_options(cmd), "options"));
     }
     throw UsageError("unexpected argument '" + word + "'");
 }
@@ -204,12 +202,9 @@ int main(int argc, char** argv) {
     if (first.empty())
         return usage_error("", "a command is required (commands: " + core::join(commands, ", ") + ")");
     const bool is_command = std::find(commands.begin(), commands.end(), first) != commands.end();
-    if (!first.starts_with("-") && !is_command) {
-        const std::string suggestion = cli::did_you_mean(first, commands);
+    if (!first.starts_with("-") && !is_command)
         return usage_error("", "unknown command '" + first + "'" +
-                                   (suggestion.empty() ? " (commands: " + core::join(commands, ", ") + ")"
-                                                       : suggestion));
-    }
+                                   cli::did_you_mean_or_list(first, commands, "commands"));
     const std::string command = is_command ? first : "";
 
     ingest::DataPaths data_paths;

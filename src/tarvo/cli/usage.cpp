@@ -50,6 +50,13 @@ std::string did_you_mean(std::string_view word, const std::vector<std::string>& 
     return match ? " (did you mean " + *match + "?)" : "";
 }
 
+std::string did_you_mean_or_list(std::string_view word, const std::vector<std::string>& candidates,
+                                 std::string_view label) {
+    const std::string suggestion = did_you_mean(word, candidates);
+    if (!suggestion.empty()) return suggestion;
+    return " (" + std::string(label) + ": " + core::join(candidates, ", ") + ")";
+}
+
 std::string error_line(std::string_view prefix, std::string_view message) {
     const std::string line = std::string(prefix) + std::string(message.substr(0, message.find('\n')));
     return core::shorten_utf8(line, kMaxErrorLine);

@@ -21,6 +21,10 @@ std::optional<std::string> closest(std::string_view word, const std::vector<std:
 // " (did you mean <closest>?)", or "" when nothing is close.
 std::string did_you_mean(std::string_view word, const std::vector<std::string>& candidates);
 
+// did_you_mean(), or " (<label>: <every candidate, comma-separated>)" when nothing is close.
+std::string did_you_mean_or_list(std::string_view word, const std::vector<std::string>& candidates,
+                                 std::string_view label);
+
 // `prefix` + the first line of `message`, cut to kMaxErrorLine bytes.
 std::string error_line(std::string_view prefix, std::string_view message);
 

@@ -55,7 +55,8 @@ std::optional<TemporaryName> parse_plain(std::string_view name) {
     if (digits == name.size() || name.size() - digits > 9) return std::nullopt;
     const std::string_view head = name.substr(0, digits);
     if (head.size() <= 4 || !head.ends_with(".tmp")) return std::nullopt;
-    return TemporaryName{head.substr(0, head.size() - 4), std::strtol(std::string(name.substr(digits)).c_str(), nullptr, 10)};
+    const long pid = std::strtol(std::string(name.substr(digits)).c_str(), nullptr, 10);
+    return TemporaryName{head.substr(0, head.size() - 4), pid};
 }
 
 // A temporary, or the warehouse log or spill directory beside one.
