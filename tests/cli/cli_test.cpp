@@ -104,6 +104,10 @@ TEST_F(CommandLineMistake, OneLineHintAndNothingLost) {
         {{"ingest", db, s}, 1,
          "tarvo: NotADirectoryError: source directory " + db + " is not a directory\n"
          "hint: the arguments look swapped; SOURCE_DIR comes first: tarvo ingest " + s + " " + db + "\n"},
+        {{"run", p("db/new.duckdb"), s}, 1,
+         "tarvo: FileNotFoundError: source directory " + p("db/new.duckdb") + " does not exist\n"
+         "hint: the arguments look swapped; SOURCE_DIR comes first: tarvo run " + s + " " + p("db/new.duckdb") +
+             "\n"},
         {{"ingest", s, p("db")}, 1,
          "tarvo: IsADirectoryError: warehouse path " + p("db") + " is a directory, not a file\n"
          "hint: DB_PATH names the warehouse file, not its directory, e.g. " + p("db/ovik.duckdb") + "\n"},

@@ -18,8 +18,8 @@ std::optional<std::string> hint_for(const Invocation& call, const std::exception
     if (kind == "CatalogException" && call.command == "marts" && core::contains(error.what(), "fact_periodic"))
         return "hint: the warehouse has no silver tables yet; run 'tarvo transform " + db +
                "' first, or 'tarvo run SOURCE_DIR " + db + "' for the whole pipeline";
-    if (kind == "NotADirectoryError" && builds && fs::is_regular_file(call.source_dir, ec) &&
-        fs::is_directory(call.db_path, ec))
+    if ((kind == "NotADirectoryError" || kind == "FileNotFoundError") && builds &&
+        !fs::is_directory(call.source_dir, ec) && fs::is_directory(call.db_path, ec))
         return "hint: the arguments look swapped; SOURCE_DIR comes first: tarvo " + call.command + " " + db + " " +
                core::path_text(call.source_dir);
     if (kind == "IsADirectoryError")

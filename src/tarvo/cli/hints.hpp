@@ -17,7 +17,7 @@ struct Invocation {
 
 // The hint for `error` raised by `call`, or none. Recognised mistakes:
 //   marts before transform       (the marts find no fact_periodic)
-//   swapped arguments            (ingest/run: SOURCE_DIR is a file and DB_PATH a directory)
+//   swapped arguments            (ingest/run: SOURCE_DIR is no directory and DB_PATH is one)
 //   a directory as the warehouse (IsADirectoryError)
 //   a warehouse not built yet    (transform/marts on a missing file)
 //   a missing warehouse directory, a DB_PATH file that is not a warehouse, a demo directory
