@@ -22,7 +22,7 @@ std::string size_text(uintmax_t bytes) {
     double value = static_cast<double>(bytes) / 1024;
     const char* unit = "KB";
     for (const char* larger : {"MB", "GB"}) {
-        if (value < 1024) break;
+        if (value < 1023.95) break;  // what would print as "1024.0" goes up a unit
         value /= 1024;
         unit = larger;
     }
