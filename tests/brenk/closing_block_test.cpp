@@ -19,10 +19,11 @@ TEST(ClosingBlock, SizesForPeople) {
 TEST(ClosingBlock, ListsEveryFileAndTheCounts) {
     testing::TempDir dir("tarvo-closing");
     const marts::MartOutputs outputs = marts::mart_outputs(dir / "db" / "w.duckdb", std::nullopt, "_x");
-    for (size_t i = 0; i < outputs.files.size(); ++i)
-        if (i != 4) testing::write_bytes(outputs.files[i], std::string(i * 700, 'x'));
+    const std::vector<std::filesystem::path> files = outputs.files();
+    for (size_t i = 0; i < files.size(); ++i)
+        if (files[i] != outputs.manager_html) testing::write_bytes(files[i], std::string(i * 700, 'x'));
     const std::string json = (dir / "outputs" / "json").string() + "/", html = (dir / "outputs" / "html").string() + "/";
-    const std::vector<std::string> files{"",
+    const std::vector<std::string> lines{"",
                                          "  Files written:",
                                          "    " + json + "sube_bolge_ref_x.csv (0 B)",
                                          "    " + json + "sample_trending_lists_x.json (700 B)",
@@ -31,7 +32,7 @@ TEST(ClosingBlock, ListsEveryFileAndTheCounts) {
                                          "    " + html + "ovik_dashboard_x.html (2.1 KB)",
                                          "    " + html + "ovik_dashboard_yonetici_x.html (missing)",
                                          "    " + html + "ovik_dashboard_admin_x.html (3.4 KB)"};
-    std::vector<std::string> run = files, marts = files;
+    std::vector<std::string> run = lines, marts = lines;
     run.push_back("  Skipped sources: 3, warnings: 2");
     marts.push_back("  Warnings: 0");
     EXPECT_EQ(closing_block(outputs, 3, 2), run);

@@ -33,11 +33,15 @@ std::string size_text(uintmax_t bytes) {
 
 std::vector<std::string> closing_block(const marts::MartOutputs& outputs, std::optional<int64_t> skipped,
                                        int64_t warnings) {
-    std::vector<std::string> lines{"", "  Files written:"};
-    for (size_t i = 0; i < outputs.files.size(); ++i) {
-        if (i == 3) lines.push_back("  Dashboards:");
-        lines.push_back(file_line(outputs.files[i]));
-    }
+    std::vector<std::string> lines{"",
+                                   "  Files written:",
+                                   file_line(outputs.reference_csv),
+                                   file_line(outputs.trending_json),
+                                   file_line(outputs.scoreboard_json),
+                                   "  Dashboards:",
+                                   file_line(outputs.full_html),
+                                   file_line(outputs.manager_html),
+                                   file_line(outputs.admin_html)};
     if (skipped)
         lines.push_back("  Skipped sources: " + std::to_string(*skipped) + ", warnings: " + std::to_string(warnings));
     else

@@ -106,10 +106,12 @@ MartOutputs mart_outputs(const fs::path& db_path, const std::optional<fs::path>&
     MartOutputs out;
     out.json_dir = fs::path(core::path_text(output_dir ? *output_dir : default_output_dir(db_path)));
     out.html_dir = out.json_dir.parent_path() / "html";
-    for (const char* name : {"sube_bolge_ref.csv", "sample_trending_lists.json", "sample_scoreboard.json"})
-        out.files.push_back(out.json_dir / with_suffix(name, file_suffix));
-    for (const char* name : {"ovik_dashboard.html", "ovik_dashboard_yonetici.html", "ovik_dashboard_admin.html"})
-        out.files.push_back(out.html_dir / with_suffix(name, file_suffix));
+    out.reference_csv = out.json_dir / with_suffix("sube_bolge_ref.csv", file_suffix);
+    out.trending_json = out.json_dir / with_suffix("sample_trending_lists.json", file_suffix);
+    out.scoreboard_json = out.json_dir / with_suffix("sample_scoreboard.json", file_suffix);
+    out.full_html = out.html_dir / with_suffix("ovik_dashboard.html", file_suffix);
+    out.manager_html = out.html_dir / with_suffix("ovik_dashboard_yonetici.html", file_suffix);
+    out.admin_html = out.html_dir / with_suffix("ovik_dashboard_admin.html", file_suffix);
     return out;
 }
 
@@ -177,8 +179,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     Document trending = _build_trending_lists(con, scoreboard);
     for (const auto& [key, list] : trending.as_dict())
         console().line("    " + key + ": " + std::to_string(list.size()) + " entities");
-    write_json_file(outputs.files[1], trending,
-                    core::JsonStyle::indented);
+    write_json_file(outputs.trending_json, trending, core::JsonStyle::indented);
 
     // 6. Diagnostic index; the first connection ends here.
     Document diag_index = _build_diag_index(con);
@@ -200,8 +201,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
 
     // 12-13. Names travel only through the reference file; then the scoreboard file.
     drop_name_fields(scoreboard["rows"]);
-    write_json_file(outputs.files[2], scoreboard,
-                    core::JsonStyle::compact);
+    write_json_file(outputs.scoreboard_json, scoreboard, core::JsonStyle::compact);
 
     // 14-16. Full and manager dashboards.
     console().line("  Rendering HTML dashboards...");
@@ -209,15 +209,15 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     core::make_dirs(outputs.html_dir);
     core::remove_stale_temporaries(outputs.html_dir, is_mart_output_name);
     // The reference file is published with the others; the renderer reads this run's copy.
-    const fs::path ref_csv = batch.current_path(outputs.files[0]);
-    render_html(scoreboard, outputs.files[3], ref_csv,
+    const fs::path ref_csv = batch.current_path(outputs.reference_csv);
+    render_html(scoreboard, outputs.full_html, ref_csv,
                 ronnel::RenderOptions{{}, 12.5, nullptr});
     core::RowsRef rows(scoreboard.get("rows"));
     const ManagerFilter manager_filter(*rows);
     const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
         return manager_filter(row);
     };
-    render_html(scoreboard, outputs.files[4], ref_csv,
+    render_html(scoreboard, outputs.manager_html, ref_csv,
                 ronnel::RenderOptions{row_filter, 12.5, nullptr});
 
     // 17-18. Administrator data on a second connection.
@@ -254,7 +254,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     extra.set("diag_index_full", std::move(diag_index_full));
     extra.set("page_mode", "admin");
     const Document extra_data(std::move(extra));
-    render_html(scoreboard, outputs.files[5], ref_csv,
+    render_html(scoreboard, outputs.admin_html, ref_csv,
                 ronnel::RenderOptions{row_filter, 25, &extra_data});
     batch.publish();
 

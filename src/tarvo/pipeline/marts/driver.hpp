@@ -26,12 +26,16 @@ namespace tarvo::marts {
 // directory.
 void check_file_suffix(const std::string& file_suffix);
 
-// Where a mart run writes: the JSON/CSV directory, the HTML directory and the six files in the
-// order they are written (reference CSV, trending JSON, scoreboard JSON, full, manager and
-// administrator dashboards).
+// Where a mart run writes: the JSON/CSV directory, the HTML directory and its six files.
 struct MartOutputs {
     std::filesystem::path json_dir, html_dir;
-    std::vector<std::filesystem::path> files;
+    std::filesystem::path reference_csv, trending_json, scoreboard_json;
+    std::filesystem::path full_html, manager_html, admin_html;
+
+    // The six files in the order a run writes them.
+    std::vector<std::filesystem::path> files() const {
+        return {reference_csv, trending_json, scoreboard_json, full_html, manager_html, admin_html};
+    }
 };
 MartOutputs mart_outputs(const std::filesystem::path& db_path, const std::optional<std::filesystem::path>& output_dir,
                          const std::string& file_suffix);
