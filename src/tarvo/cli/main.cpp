@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> commands = command_names(app);
     const std::string first = argc > 1 ? argv[1] : "";
     if (first.empty())
-        return usage_error("", "a command is required (commands: " + core::join(commands, ", ") + ")");
+        return usage_error("", "a command is required" + cli::did_you_mean_or_list("", commands, "commands"));
     const bool is_command = std::find(commands.begin(), commands.end(), first) != commands.end();
     if (!first.starts_with("-") && !is_command)
         return usage_error("", "unknown command '" + first + "'" +
