@@ -19,8 +19,10 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 TEST(Runner, SummaryLineGivesEachStepsTime) {
-    EXPECT_EQ(tarvo::brenk::timing_line(1.25, 0.04, 12.3), "  Süreler: ingest 1.2 s, transform 0.0 s, marts 12.3 s");
-    EXPECT_EQ(tarvo::brenk::timing_line(0, 61.06, 0.95), "  Süreler: ingest 0.0 s, transform 61.1 s, marts 0.9 s");
+    EXPECT_EQ(tarvo::brenk::timing_line({{"ingest", 1.25}, {"transform", 0.04}, {"marts", 12.3}}),
+              "  Süreler: ingest 1.2 s, transform 0.0 s, marts 12.3 s");
+    EXPECT_EQ(tarvo::brenk::timing_line({{"ingest", 0}, {"transform", 61.06}, {"marts", 0.95}}),
+              "  Süreler: ingest 0.0 s, transform 61.1 s, marts 0.9 s");
 }
 
 size_t index_of(const Lines& lines, const std::string& line) {

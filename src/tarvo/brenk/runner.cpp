@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "tarvo/core/console.hpp"
+#include "tarvo/core/files.hpp"
+#include "tarvo/modules/registry.hpp"
 #include "tarvo/pipeline/dalmer/transforms.hpp"
+#include "tarvo/pipeline/ingest/warehouse_rebuild.hpp"
 #include "tarvo/pipeline/marts/driver.hpp"
 
 namespace tarvo::brenk {
@@ -15,9 +18,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+// A step that builds on the new warehouse at the path it is given.
+struct BuildStep {
+    std::string name;
+    std::function<void(const fs::path& new_warehouse)> run;
+};
 
 std::string one_decimal(double s) {
     char buf[32];
@@ -25,27 +30,46 @@ std::string one_decimal(double s) {
     return buf;
 }
 
+StepTime timed(const std::string& name, const std::function<void()>& step) {
+    const auto start = Clock::now();
+    step();
+    return {name, std::chrono::duration<double>(Clock::now() - start).count()};
+}
+
 }  // namespace
 
-std::string timing_line(double ingest_s, double transform_s, double marts_s) {
-    return "  Süreler: ingest " + one_decimal(ingest_s) + " s, transform " + one_decimal(transform_s) +
-           " s, marts " + one_decimal(marts_s) + " s";
+std::string timing_line(const std::vector<StepTime>& steps) {
+    std::string line = "  Süreler: ";
+    for (size_t i = 0; i < steps.size(); ++i)
+        line += (i ? ", " : "") + steps[i].name + " " + one_decimal(steps[i].seconds) + " s";
+    return line;
 }
 
 void run_pipeline(const fs::path& source_dir, const fs::path& db_path, const RunOptions& options) {
-    const auto t0 = Clock::now();
-    ingest::run_ingest(source_dir, db_path, options.data_paths, options.muta_filter);
-    const double ingest_s = seconds_since(t0);
+    // Whatever can be checked is checked before the old warehouse is touched.
+    marts::check_file_suffix(options.file_suffix);
+    modules::load("tarvo.lodrin");
+    ingest::check_source_dir(source_dir);
+    ingest::WarehouseRebuild rebuild(db_path, options.force);
+    const marts::MartOutputs outputs = marts::mart_outputs(db_path, options.output_dir, options.file_suffix);
+    core::make_dirs(outputs.json_dir);
+    core::make_dirs(outputs.html_dir);
 
-    const auto t1 = Clock::now();
-    dalmer::run_transforms(db_path.string());
-    const double transform_s = seconds_since(t1);
+    // The steps that build the new warehouse beside the old one, in order.
+    const std::vector<BuildStep> build_steps{
+        {"ingest",
+         [&](const fs::path& db) {
+             ingest::build_bronze_warehouse(source_dir, db, options.data_paths, options.muta_filter);
+         }},
+        {"transform", [](const fs::path& db) { dalmer::run_transforms(db.string()); }},
+    };
+    std::vector<StepTime> times;
+    for (const BuildStep& step : build_steps)
+        times.push_back(timed(step.name, [&] { step.run(rebuild.path()); }));
+    rebuild.commit();
 
-    const auto t2 = Clock::now();
-    marts::run_marts(db_path, options.output_dir, options.file_suffix);
-    const double marts_s = seconds_since(t2);
-
-    core::console().line(timing_line(ingest_s, transform_s, marts_s));
+    times.push_back(timed("marts", [&] { marts::run_marts(db_path, options.output_dir, options.file_suffix); }));
+    core::console().line(timing_line(times));
 }
 
 }  // namespace tarvo::brenk

@@ -9,6 +9,11 @@ namespace tarvo::core {
 Console::Console() : out_(&std::cout), err_(&std::cerr) {}
 
 void Console::line(std::string_view text) {
+    const size_t tag = text.find_first_not_of(" \n");
+    if (tag != std::string_view::npos) {
+        if (text.compare(tag, 6, "[SKIP]") == 0) ++skipped_;
+        if (text.compare(tag, 6, "[WARN]") == 0) ++warnings_;
+    }
     *out_ << text << '\n';
     out_->flush();
 }
@@ -19,6 +24,7 @@ void Console::err_line(std::string_view text) {
 }
 
 void Console::traceback(const std::exception& e, std::string_view operation) {
+    ++warnings_;
     *err_ << "Traceback (most recent call last):\n  in " << operation << "\n"
           << error_kind(e) << ": " << e.what() << '\n';
     err_->flush();

@@ -2,6 +2,7 @@
 // Lines go to standard output; tracebacks and caught-error reports to standard error.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <iosfwd>
 #include <sstream>
@@ -22,6 +23,11 @@ public:
     // Reports a caught error on standard error: kind, message and the operation that failed.
     void traceback(const std::exception& e, std::string_view operation);
 
+    // How many lines so far were tagged "[SKIP]" (a source passed over) and how many reported
+    // a problem the run went past: lines tagged "[WARN]" and caught errors (traceback()).
+    int64_t skipped() const { return skipped_; }
+    int64_t warnings() const { return warnings_; }
+
     std::ostream& out() { return *out_; }
     std::ostream& err() { return *err_; }
 
@@ -29,6 +35,8 @@ private:
     friend class ConsoleCapture;
     std::ostream* out_;
     std::ostream* err_;
+    int64_t skipped_ = 0;
+    int64_t warnings_ = 0;
 };
 
 // The process-wide console.

@@ -30,6 +30,9 @@ TARVO_ERROR_KIND(ModuleNotFoundError);
 TARVO_ERROR_KIND(AttributeError);
 TARVO_ERROR_KIND(FileNotFoundError);
 TARVO_ERROR_KIND(OSError);
+TARVO_ERROR_KIND(IsADirectoryError);
+TARVO_ERROR_KIND(NotADirectoryError);
+TARVO_ERROR_KIND(FileExistsError);
 TARVO_ERROR_KIND(UnicodeDecodeError);
 
 #undef TARVO_ERROR_KIND

@@ -9,12 +9,12 @@
 #include <sstream>
 
 #include "tarvo/core/errors.hpp"
+#include "tarvo/core/output_batch.hpp"
 
 namespace tarvo::core {
 
-AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
-    tmp_ = target_;
-    tmp_ += ".tmp" + std::to_string(::getpid());
+AtomicFile::AtomicFile(const fs::path& target)
+    : target_(target), tmp_(temporary_path(target)), guard_(tmp_) {
     out_.open(tmp_, std::ios::binary | std::ios::trunc);
     if (!out_)
         throw OSError("cannot write " + path_text(target_) + ": " + std::strerror(errno));
@@ -34,9 +34,13 @@ void AtomicFile::commit() {
     out_.close();
     if (!ok || out_.fail())
         throw OSError("cannot write " + path_text(target_) + ": write failed");
-    std::error_code ec;
-    fs::rename(tmp_, target_, ec);
-    if (ec) throw OSError("cannot replace " + path_text(target_) + ": " + ec.message());
+    if (OutputBatch* batch = OutputBatch::current()) {
+        batch->stage(target_, tmp_);
+    } else {
+        std::error_code ec;
+        fs::rename(tmp_, target_, ec);
+        if (ec) throw OSError("cannot replace " + path_text(target_) + ": " + ec.message());
+    }
     committed_ = true;
 }
 

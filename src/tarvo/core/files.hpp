@@ -7,13 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "tarvo/core/temporaries.hpp"
+
 namespace tarvo::core {
 
 namespace fs = std::filesystem;
 
-// Writes a file through a temporary file in the same directory, renamed into place on
-// commit(), so a reader never sees half a file. Destroyed without commit(), the temporary
-// file is removed and the target is left as it was.
+// Writes a file through a temporary file in the same directory (temporary_path), renamed into
+// place on commit(), so a reader never sees half a file; while an OutputBatch is open, commit()
+// hands the finished temporary to the batch instead. Destroyed without commit(), or on SIGINT
+// or SIGTERM, the temporary file is removed and the target is left as it was.
 class AtomicFile {
 public:
     explicit AtomicFile(const fs::path& target);
@@ -27,6 +30,7 @@ public:
 
 private:
     fs::path target_, tmp_;
+    RemoveOnSignal guard_;
     std::ofstream out_;
     bool committed_ = false;
 };

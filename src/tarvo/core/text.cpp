@@ -78,6 +78,15 @@ bool contains(std::string_view s, std::string_view part) {
     return s.find(part) != std::string_view::npos;
 }
 
+std::string shorten_utf8(std::string_view utf8, size_t max_bytes) {
+    if (utf8.size() <= max_bytes) return std::string(utf8);
+    constexpr std::string_view kEllipsis = "\u2026";
+    size_t cut = max_bytes > kEllipsis.size() ? max_bytes - kEllipsis.size() : 0;
+    // Back up over continuation bytes so no character is split.
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(utf8.substr(0, cut)) + std::string(kEllipsis);
+}
+
 std::string join(const std::vector<std::string>& parts, std::string_view sep) {
     std::string out;
     for (size_t i = 0; i < parts.size(); ++i) {

@@ -19,6 +19,10 @@ bool starts_with(std::string_view s, std::string_view prefix);
 bool ends_with(std::string_view s, std::string_view suffix);
 bool contains(std::string_view s, std::string_view part);
 
+// `utf8` when it has at most `max_bytes` bytes; otherwise its longest prefix that ends on a
+// character boundary and, with the "…" appended, fits in `max_bytes`.
+std::string shorten_utf8(std::string_view utf8, size_t max_bytes);
+
 // Joins texts with a separator.
 std::string join(const std::vector<std::string>& parts, std::string_view sep);
 

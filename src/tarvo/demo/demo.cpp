@@ -8,6 +8,7 @@
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/value.hpp"
+#include "tarvo/demo/demo_dir.hpp"
 #include "tarvo/demo/source_tree.hpp"
 #include "tarvo/dovrak/verifier.hpp"
 
@@ -15,6 +16,7 @@ namespace tarvo::demo {
 
 int run_demo(const DemoOptions& options) {
     core::Console& out = core::console();
+    DemoDir demo_dir(options.dir);
     const fs::path source = options.dir / "source";
     const fs::path db = options.dir / "db" / "ovik.duckdb";
 
@@ -22,7 +24,8 @@ int run_demo(const DemoOptions& options) {
              " firms, " + std::to_string(options.periods) + " periods, seed " + std::to_string(options.seed) +
              ")...");
     const auto start = std::chrono::steady_clock::now();
-    generate_source_tree(source, options.firms, options.periods, options.seed);
+    generate_source_tree(source, options.firms, options.periods, options.seed,
+                         [&demo_dir](const fs::path& file) { demo_dir.record(file); });
     char secs[32];
     std::snprintf(secs, sizeof secs, "%.1f",
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());

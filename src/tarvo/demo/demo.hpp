@@ -16,7 +16,8 @@ struct DemoOptions {
     uint64_t seed = 42;
 };
 
-// Writes the source tree under DIR/source, runs the pipeline into DIR/db/ovik.duckdb (the marts
+// Refuses a DIR holding files no demo wrote (DemoDir). Writes the source tree under DIR/source,
+// runs the pipeline into DIR/db/ovik.duckdb (the marts
 // write DIR/outputs/json and DIR/outputs/html), runs the verifier on that warehouse and prints
 // where the three dashboards are. Lines of its own:
 //   "  Generating source tree: <DIR>/source (<firms> firms, <periods> periods, seed <seed>)..."

@@ -102,7 +102,8 @@ void write_parquet(vandel::Vandel& mem, const core::Table& t, const fs::path& fi
 
 class TreeWriter {
 public:
-    TreeWriter(const fs::path& root, const Population& pop) : root_(root), pop_(pop), mem_(":memory:") {}
+    TreeWriter(const fs::path& root, const Population& pop, const BeforeWrite& before_write)
+        : root_(root), pop_(pop), mem_(":memory:"), before_write_(before_write) {}
 
     void write_period(int t) {
         const size_t n = pop_.firms().size();
@@ -160,7 +161,7 @@ public:
         const int last = pop_.periods() - 1;
         char name[64];
         std::snprintf(name, sizeof name, "statik_bilgiler_%04d%02d01.txt", pop_.year(last), pop_.month(last));
-        write_bytes(dir("statik_db") / name, core::encode_cp1254(text));
+        put_bytes(dir("statik_db") / name, core::encode_cp1254(text));
     }
 
     void write_training() {
@@ -193,7 +194,7 @@ public:
         table.set("kik_risk_log", core::Column::of_f64(std::move(risk_log)));
         table.set("eus_skor_ort_3ay", core::Column::of_f64(std::move(score_avg)));
         table.set("gckm_gun_max_6ay", core::Column::of_i64(std::move(overdue)));
-        write_parquet(mem_, table, dir("yis_train_data") / ("yis_21_v21_" + pop_.period_text(t) + ".parquet"));
+        put_parquet(table, dir("yis_train_data") / ("yis_21_v21_" + pop_.period_text(t) + ".parquet"));
     }
 
 private:
@@ -293,7 +294,7 @@ private:
             text += kSegmentLabels[firm.segment];
             text += "\r\n";
         }
-        write_bytes(dir("kik_data_ham_csv") / ("Kurumsal_Izleme_Listesi_" + yyyymm(t) + "02.csv"), core::encode_cp1254(text));
+        put_bytes(dir("kik_data_ham_csv") / ("Kurumsal_Izleme_Listesi_" + yyyymm(t) + "02.csv"), core::encode_cp1254(text));
     }
 
     void write_credit_risk(int t) {
@@ -322,7 +323,7 @@ private:
         table.set("MUTA", core::Column::of_i64(std::move(muta)));
         table.set("Risk_Bky_Tl", core::Column::of_f64(std::move(amount)));
         table.set("Kredi_Turu", core::Column::of_str(std::move(kind)));
-        write_parquet(mem_, table, dir("kredi_db") / ("kurumsal_risk_" + pop_.period_text(t) + ".parquet"));
+        put_parquet(table, dir("kredi_db") / ("kurumsal_risk_" + pop_.period_text(t) + ".parquet"));
     }
 
     void write_scores(int t) {
@@ -352,8 +353,8 @@ private:
         }
         char name[64];
         std::snprintf(name, sizeof name, "%04d_%02d_pred_n_scor.csv", pop_.year(t), pop_.month(t));
-        write_bytes(dir("eus_tahmin_data") / name, eus);
-        write_bytes(dir("yis_tahmin_data") / name, yis);
+        put_bytes(dir("eus_tahmin_data") / name, eus);
+        put_bytes(dir("yis_tahmin_data") / name, yis);
     }
 
     void write_lists(int t) {
@@ -371,8 +372,8 @@ private:
                 kapsam += '\n';
             }
         }
-        write_bytes(dir("eus_hedef_muta") / ("eus_hedef_MUTA_" + yyyymm(t) + ".csv"), hedef);
-        write_bytes(dir("eus_sql_kapsam_muta") / ("eus_kapsam_MUTA_" + yyyymm(t) + ".csv"), kapsam);
+        put_bytes(dir("eus_hedef_muta") / ("eus_hedef_MUTA_" + yyyymm(t) + ".csv"), hedef);
+        put_bytes(dir("eus_sql_kapsam_muta") / ("eus_kapsam_MUTA_" + yyyymm(t) + ".csv"), kapsam);
     }
 
     void write_rating_criteria(int t) {
@@ -411,7 +412,7 @@ private:
         for (int c = 0; c < 3; ++c) table.set(kDayColumns[c], core::Column::of_i64(std::move(days[c])));
         for (int c = 0; c < 3; ++c) table.set(kZeroColumns[c], core::Column::of_i64(std::move(zero[c])));
         table.set("RTG_NOT", core::Column::of_str(std::move(grade)));
-        write_parquet(mem_, table, dir("rkd_donem_data") / ("rkd_data_" + pop_.period_text(t) + ".parquet"));
+        put_parquet(table, dir("rkd_donem_data") / ("rkd_data_" + pop_.period_text(t) + ".parquet"));
     }
 
     void write_bureau(int t) {
@@ -435,18 +436,30 @@ private:
         table.set("IDARI_KANUNI_TAKIP_TUTAR", core::Column::of_f64(std::move(takip)));
         table.set("IKT_6AY_ORT_TUTAR", core::Column::of_f64(std::move(avg)));
         table.set("TOPLAM_NAKIT_RISK", core::Column::of_f64(std::move(cash)));
-        write_parquet(mem_, table, dir("memzuc_data_donem") / ("memzuc_" + pop_.period_text(t) + ".parquet"));
+        put_parquet(table, dir("memzuc_data_donem") / ("memzuc_" + pop_.period_text(t) + ".parquet"));
+    }
+
+    // Every file is announced before it is written.
+    void put_bytes(const fs::path& file, std::string_view bytes) {
+        if (before_write_) before_write_(file);
+        write_bytes(file, bytes);
+    }
+    void put_parquet(const core::Table& table, const fs::path& file) {
+        if (before_write_) before_write_(file);
+        write_parquet(mem_, table, file);
     }
 
     fs::path root_;
     const Population& pop_;
     vandel::Vandel mem_;
+    const BeforeWrite& before_write_;
     std::vector<FirmPeriod> states_;
 };
 
 }  // namespace
 
-void generate_source_tree(const fs::path& root, int64_t firms, int periods, uint64_t seed) {
+void generate_source_tree(const fs::path& root, int64_t firms, int periods, uint64_t seed,
+                          const BeforeWrite& before_write) {
     const Population pop(firms, periods, seed);
     for (const char* key : kSourceDirs) {
         std::error_code ec;
@@ -454,7 +467,7 @@ void generate_source_tree(const fs::path& root, int64_t firms, int periods, uint
         if (ec) throw core::OSError("cannot remove " + (root / key).string() + ": " + ec.message());
         core::make_dirs(root / key);
     }
-    TreeWriter writer(root, pop);
+    TreeWriter writer(root, pop, before_write);
     for (int t = 0; t < periods; ++t) writer.write_period(t);
     writer.write_static();
     writer.write_training();

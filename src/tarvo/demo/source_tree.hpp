@@ -24,15 +24,20 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace tarvo::demo {
 
 namespace fs = std::filesystem;
 
+// Called with each file's path just before the file is written.
+using BeforeWrite = std::function<void(const fs::path& file)>;
+
 // Writes the tree under `root` for `firms` firms and `periods` monthly periods. The ten source
 // directories under `root` are removed first (nothing else under `root` is touched), so a
 // second call leaves exactly the new tree. The same arguments always give the same extracts.
 // ValueError for firms < 1 or periods outside 1..120; OSError when a file cannot be written.
-void generate_source_tree(const fs::path& root, int64_t firms, int periods, uint64_t seed);
+void generate_source_tree(const fs::path& root, int64_t firms, int periods, uint64_t seed,
+                          const BeforeWrite& before_write = {});
 
 }  // namespace tarvo::demo

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/source_files.hpp"
 #include "support/warehouse_rows.hpp"
@@ -8,6 +10,7 @@
 #include "tarvo/lodrin/lodrin.hpp"
 #include "tarvo/modules/registry.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
+#include "tarvo/pipeline/ingest/warehouse_rebuild.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
@@ -203,8 +206,13 @@ TEST_F(RunIngestTest, StaleWriteAheadLogDoesNotLeakRows) {
               std::vector<std::string>{"0"});
 }
 
-TEST_F(RunIngestTest, UnreadableFileEndsTheRunAndKeepsEarlierRows) {
+// A failing source ends the run; the warehouse of the previous run is left exactly as it was and
+// the new one, built beside it, is removed.
+TEST_F(RunIngestTest, UnreadableFileEndsTheRunAndKeepsThePreviousWarehouse) {
     const fs::path kik = src / "kik_data_ham_csv";
+    kik_file(kik, "Must No\n7\n");
+    run();
+    const std::string previous = core::read_file(db);
     testing::write_cp1254(kik / "Kurumsal_A_20250302.csv", "Must No\n1\n");
     testing::write_bytes(kik / "Kurumsal_B_20250302.csv", "Must No;Must Ad\n1;a;b\n");
     core::ConsoleCapture capture;
@@ -215,13 +223,57 @@ TEST_F(RunIngestTest, UnreadableFileEndsTheRunAndKeepsEarlierRows) {
         EXPECT_NE(std::string(e.what()).find("Kurumsal_B_20250302.csv"), std::string::npos) << e.what();
     }
     EXPECT_TRUE(capture.out_lines().empty());
-    EXPECT_EQ(rows("SELECT muta FROM brz_kik_izleme"), std::vector<std::string>{"'1'"});
+    EXPECT_TRUE(core::read_file(db) == previous);
+    EXPECT_EQ(rows("SELECT muta FROM brz_kik_izleme"), std::vector<std::string>{"'7'"});
+    EXPECT_EQ(core::sorted_glob(out.path(), "*"), std::vector<fs::path>{db});
+}
+
+// Only a missing file, an empty one or a warehouse is replaced, unless forced; nothing is touched
+// when the source directory is missing.
+TEST_F(RunIngestTest, ReplacesOnlyAWarehouse) {
+    testing::write_bytes(db, "not a warehouse");
+    EXPECT_THROW(run(), core::FileExistsError);
+    EXPECT_EQ(core::read_file(db), "not a warehouse");
+    EXPECT_THROW(run_ingest(out / "missing", db, {}, std::nullopt, /*force=*/true), core::FileNotFoundError);
+    EXPECT_THROW(run_ingest(db, out / "w2.duckdb"), core::NotADirectoryError);
+    EXPECT_EQ(core::read_file(db), "not a warehouse");
+    {
+        core::ConsoleCapture capture;
+        run_ingest(src.path(), db, {}, std::nullopt, /*force=*/true);
+    }
+    EXPECT_TRUE(is_warehouse_file(db));
+    testing::write_bytes(db, "");
+    EXPECT_NO_THROW(run());
+    EXPECT_THROW(run_ingest(src.path(), out.path()), core::IsADirectoryError);
+    EXPECT_THROW(run_ingest(src.path(), out / "no" / "w.duckdb"), core::FileNotFoundError);
+}
+
+// A build killed earlier left its new warehouse and log behind: the next run removes them, and
+// leaves those of a process still running and files of other names alone.
+TEST_F(RunIngestTest, LeftoversOfKilledBuildsAreRemoved) {
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = db.string() + ".tmp" + std::to_string(dead);
+    const std::string live = db.string() + ".tmp1";  // init never ends
+    for (const std::string& f : {stale, stale + ".wal", live, out.path().string() + "/x.duckdb.tmp" + std::to_string(dead)})
+        testing::write_bytes(f, "left");
+    run();
+    EXPECT_EQ(core::sorted_glob(out.path(), "*"),
+              (std::vector<fs::path>{db, live, out.path().string() + "/x.duckdb.tmp" + std::to_string(dead)}));
 }
 
 TEST(MutaFilterFile, OneMutaPerLine) {
     TempDir dir{"tarvo-filter"};
-    testing::write_bytes(dir / "f.txt", "123\r\n  45 \n\n\t\n123\n-7");
+    core::ConsoleCapture capture;
+    testing::write_bytes(dir / "f.txt", "123\r\n  45 \n\n\t\n123\n-7\n00123\n45.0");
     EXPECT_EQ(read_muta_filter_file(dir / "f.txt"), (std::unordered_set<std::string>{"123", "45", "-7"}));
+    EXPECT_TRUE(capture.out_lines().empty());
+    testing::write_bytes(dir / "g.txt", "1\n\nnan\n" + std::string(60, 'x') + "\nabc\n2");
+    EXPECT_EQ(read_muta_filter_file(dir / "g.txt"), (std::unordered_set<std::string>{"1", "2"}));
+    EXPECT_EQ(capture.out_lines(),
+              std::vector<std::string>{"  [WARN] muta filter: 3 lines ignored, not customer numbers (first: line 3 "
+                                       "\"nan\")"});
     testing::write_bytes(dir / "e.txt", "");
     EXPECT_EQ(read_muta_filter_file(dir / "e.txt"), std::unordered_set<std::string>{});
     EXPECT_THROW(read_muta_filter_file(dir / "missing.txt"), core::FileNotFoundError);

@@ -107,17 +107,12 @@ TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
                 "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) "
                 "SELECT (i * 7919) % 61, (2401 + (i * 31) % 5)::VARCHAR, 'K', 'G' || (i % 3), 1 "
                 "FROM range(300) t(i); SET threads = 1");
-    // The arrival order of the aggregated rows (one thread makes it the same on every run):
-    // firms interleaved, each firm's periods scattered over the result.
+    // The arrival order of the aggregated rows: firms and their periods inserted scattered,
+    // returned in ascending text order, so every run writes the same index.
     std::vector<std::string> firms;
     std::vector<std::pair<std::string, std::string>> periods;
     con.for_each_row(
-        "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
-        "       LIST(DISTINCT grup ORDER BY grup) AS gruplar\n"
-        "FROM diag_eus_kapsam_diskalma\n"
-        "WHERE yeni = 1 AND grup IS NOT NULL\n"
-        "  AND CAST(grup AS VARCHAR) NOT IN ('', 'None', 'nan')\n"
-        "GROUP BY muta, donem",
+        std::string(kSlimByGroup),
         [&](std::vector<Document>& row) {
             const std::string& m = row[0].as_text();
             if (std::find(firms.begin(), firms.end(), m) == firms.end()) firms.push_back(m);
@@ -135,6 +130,7 @@ TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
         EXPECT_EQ(got, expected) << firm;
     }
     EXPECT_EQ(index_firms, firms);
+    EXPECT_TRUE(std::is_sorted(index_firms.begin(), index_firms.end()));
     EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] slim: 61 firma, " +
                                                          std::to_string(periods.size()) + " firma×dönem"}));
 }

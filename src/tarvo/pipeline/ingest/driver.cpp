@@ -8,6 +8,8 @@
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/text.hpp"
 #include "tarvo/modules/registry.hpp"
+#include "tarvo/pipeline/ingest/cleaning.hpp"
+#include "tarvo/pipeline/ingest/warehouse_rebuild.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
@@ -35,22 +37,21 @@ constexpr std::array<Source, 10> kSources{{
     {"memzuc_data_donem", _ingest_memzuc},
 }};
 
-// Removes a file if present; a failure to remove one that exists ends the run.
-void remove_if_present(const fs::path& file) {
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) return;  // not a file: opening the warehouse there fails
-    fs::remove(file, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        throw core::OSError("cannot delete " + core::path_text(file) + ": " + ec.message());
-}
-
 }  // namespace
 
-void _remove_warehouse(const fs::path& db_path) {
-    // The write-ahead log goes with the file: left over from an interrupted run, it could be
-    // replayed into the new warehouse and bring that run's rows back.
-    remove_if_present(db_path);
-    remove_if_present(fs::path(db_path.string() + ".wal"));
+std::vector<std::string_view> source_dir_keys() {
+    std::vector<std::string_view> keys;
+    for (const Source& source : kSources) keys.push_back(source.dir_key);
+    return keys;
+}
+
+void check_source_dir(const fs::path& source_dir) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(source_dir, ec);
+    if (!fs::exists(status))
+        throw core::FileNotFoundError("source directory " + core::path_text(source_dir) + " does not exist");
+    if (!fs::is_directory(status))
+        throw core::NotADirectoryError("source directory " + core::path_text(source_dir) + " is not a directory");
 }
 
 fs::path _resolve_dir(const fs::path& source_dir, const std::string& subdir, const DataPaths& data_paths) {
@@ -97,13 +98,8 @@ void _create_bronze_tables(vandel::Vandel& con) {
     for (const fs::path& sql_file : core::sorted_glob(get_ddl_path(), "*.sql")) _execute_sql_file(con, sql_file);
 }
 
-void run_ingest(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
-                const MutaFilter& muta_filter) {
-    // The path registry is bound before anything is touched: without it there is no run.
-    modules::load("tarvo.lodrin");
-
-    _remove_warehouse(db_path);
-
+void build_bronze_warehouse(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
+                            const MutaFilter& muta_filter) {
     vandel::Vandel con(db_path.string());
     _create_bronze_tables(con);
 
@@ -122,18 +118,50 @@ void run_ingest(const fs::path& source_dir, const fs::path& db_path, const DataP
     con.close();
 }
 
+void run_ingest(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
+                const MutaFilter& muta_filter, bool force) {
+    // The path registry is bound before anything is touched: without it there is no run.
+    modules::load("tarvo.lodrin");
+    check_source_dir(source_dir);
+    WarehouseRebuild rebuild(db_path, force);
+    build_bronze_warehouse(source_dir, rebuild.path(), data_paths, muta_filter);
+    rebuild.commit();
+}
+
 MutaFilter read_muta_filter_file(const fs::path& file) {
     const std::string text = core::read_file(file);
-    std::unordered_set<std::string> mutas;
-    size_t start = 0;
-    while (start < text.size()) {
+    core::Column lines(core::str);
+    std::vector<int64_t> line_numbers;
+    int64_t number = 0;
+    for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
+        ++number;
         std::string_view line = core::trim_view(std::string_view(text).substr(start, end - start));
-        if (!line.empty()) mutas.emplace(line);
+        if (!line.empty()) {
+            lines.push_text(std::string(line));
+            line_numbers.push_back(number);
+        }
         start = end + 1;
     }
-    return mutas;
+
+    const core::Column mutas = _normalize_muta(lines);
+    std::unordered_set<std::string> filter;
+    int64_t ignored = 0;
+    std::optional<size_t> first_ignored;
+    for (size_t i = 0; i < mutas.size(); ++i) {
+        if (!mutas.is_null(i)) {
+            filter.insert(mutas.text_at(i));
+        } else if (++ignored == 1) {
+            first_ignored = i;
+        }
+    }
+    if (first_ignored)
+        core::console().line("  [WARN] muta filter: " + std::to_string(ignored) +
+                             " lines ignored, not customer numbers (first: line " +
+                             std::to_string(line_numbers[*first_ignored]) + " \"" +
+                             core::shorten_utf8(lines.text_at(*first_ignored), 40) + "\")");
+    return filter;
 }
 
 }  // namespace tarvo::ingest

@@ -31,14 +31,16 @@ constexpr std::string_view kSlimByLayer =
     "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
     "       LIST(DISTINCT katman ORDER BY katman) AS gruplar\n"
     "FROM diag_eus_kapsam_diskalma\n"
-    "GROUP BY muta, donem";
+    "GROUP BY muta, donem\n"
+    "ORDER BY muta, donem";
 
 constexpr std::string_view kSlimFallback =
     "SELECT CAST(muta AS VARCHAR) AS muta, CAST(donem AS VARCHAR) AS donem,\n"
     "       LIST(DISTINCT COALESCE(grup, katman) ORDER BY COALESCE(grup, katman)) AS gruplar\n"
     "FROM diag_eus_kapsam_diskalma\n"
     "WHERE COALESCE(grup, katman) IS NOT NULL\n"
-    "GROUP BY muta, donem";
+    "GROUP BY muta, donem\n"
+    "ORDER BY muta, donem";
 
 constexpr std::string_view kFilterCreate = "CREATE TEMP TABLE IF NOT EXISTS _diag_filter (muta VARCHAR)";
 constexpr std::string_view kFilterEmpty = "DELETE FROM _diag_filter";
@@ -55,7 +57,7 @@ constexpr std::string_view kDetail =
     "FROM diag_eus_kapsam_diskalma d\n"
     "INNER JOIN _diag_filter f ON CAST(d.muta AS VARCHAR) = f.muta\n"
     "WHERE d.yeni = 1\n"
-    "ORDER BY d.muta, d.donem, d.katman";
+    "ORDER BY d.muta, d.donem, d.katman, d.rowid";
 
 // The aggregated rows of one slim query, kept compact so that the connection's memo costs a few
 // dozen bytes per firm and period, and grouped by firm so that the index is built one firm at a

@@ -9,8 +9,8 @@
 // Both indexes have one shape:
 //   { "<muta>": { "<donem>": {"bulgular": [finding...], "yeni_gruplar": [group...]} } }
 // Firms, and periods within a firm, stand in the order their first row arrives from the
-// warehouse (ascending muta, donem for the full index; no order for the slim index). In the
-// slim index "bulgular" is always empty.
+// warehouse: ascending muta, donem (the slim index asks for that order too, so a rerun writes
+// the same file). In the slim index "bulgular" is always empty.
 //
 // A full-index finding has, in this order: "katman", "kriter" (as stored), "aciklama" (only when
 // the explanation is present and its text is none of "", "None", "nan"), "deger" and "onceki"
@@ -39,7 +39,8 @@ inline constexpr std::string_view kSlimByGroup =
     "FROM diag_eus_kapsam_diskalma\n"
     "WHERE yeni = 1 AND grup IS NOT NULL\n"
     "  AND CAST(grup AS VARCHAR) NOT IN ('', 'None', 'nan')\n"
-    "GROUP BY muta, donem";
+    "GROUP BY muta, donem\n"
+    "ORDER BY muta, donem";
 
 // The slim index. Probes the table and its columns, then aggregates by group (columns grup and
 // yeni: new findings with a group other than "", "None", "nan") or else by layer (katman); when
@@ -63,7 +64,7 @@ core::Document _build_diag_index_slim(vandel::Vandel& con);
 // sending any statement; a missing table returns one silently. Otherwise creates and empties
 // _diag_filter, fills it in one batched insert (the keys in list order, duplicates included,
 // through the connection's `out` table), runs the detail query (new findings only,
-// ordered by muta, donem, katman) and drops _diag_filter. A failure leaves _diag_filter behind;
+// ordered by muta, donem, katman, then stored order) and drops _diag_filter. A failure leaves _diag_filter behind;
 // the next call empties it first.
 //
 // Prints "  [DIAG] full: <firms> firma, <rows> bulgu", or "  [DIAG] full hata: <message>" on

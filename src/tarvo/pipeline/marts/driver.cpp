@@ -4,6 +4,9 @@
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/json.hpp"
+#include "tarvo/core/output_batch.hpp"
+#include "tarvo/core/temporaries.hpp"
+#include "tarvo/core/text.hpp"
 #include "tarvo/modules/registry.hpp"
 #include "tarvo/pipeline/marts/admin_data.hpp"
 #include "tarvo/pipeline/marts/band_snapshot.hpp"
@@ -65,6 +68,12 @@ void run_prediction_step(const fs::path& db_path, Document& scoreboard) {
     }
 }
 
+// "name.ext" with the suffix before the extension.
+std::string with_suffix(std::string_view name, const std::string& file_suffix) {
+    const size_t dot = name.rfind('.');
+    return std::string(name.substr(0, dot)) + file_suffix + std::string(name.substr(dot));
+}
+
 void drop_name_fields(Document& rows) {
     for (const char* key : {"sube_adi", "bolge_adi"}) {
         if (rows.is_rows())
@@ -74,7 +83,37 @@ void drop_name_fields(Document& rows) {
     }
 }
 
+// Output files of any suffix: "<base><suffix><extension>".
+bool is_mart_output_name(std::string_view name) {
+    static constexpr std::pair<std::string_view, std::string_view> kOutputs[] = {
+        {"sube_bolge_ref", ".csv"}, {"sample_trending_lists", ".json"}, {"sample_scoreboard", ".json"},
+        {"ovik_dashboard", ".html"}};
+    for (const auto& [base, extension] : kOutputs)
+        if (name.starts_with(base) && name.ends_with(extension)) return true;
+    return false;
+}
+
 }  // namespace
+
+void check_file_suffix(const std::string& file_suffix) {
+    if (file_suffix.find('/') != std::string::npos)
+        throw core::ValueError("the file suffix '" + core::shorten_utf8(file_suffix, 80) +
+                               "' holds a path separator; output files stay in their directory");
+}
+
+MartOutputs mart_outputs(const fs::path& db_path, const std::optional<fs::path>& output_dir,
+                         const std::string& file_suffix) {
+    MartOutputs out;
+    out.json_dir = fs::path(core::path_text(output_dir ? *output_dir : default_output_dir(db_path)));
+    out.html_dir = out.json_dir.parent_path() / "html";
+    out.reference_csv = out.json_dir / with_suffix("sube_bolge_ref.csv", file_suffix);
+    out.trending_json = out.json_dir / with_suffix("sample_trending_lists.json", file_suffix);
+    out.scoreboard_json = out.json_dir / with_suffix("sample_scoreboard.json", file_suffix);
+    out.full_html = out.html_dir / with_suffix("ovik_dashboard.html", file_suffix);
+    out.manager_html = out.html_dir / with_suffix("ovik_dashboard_yonetici.html", file_suffix);
+    out.admin_html = out.html_dir / with_suffix("ovik_dashboard_admin.html", file_suffix);
+    return out;
+}
 
 fs::path default_output_dir(const fs::path& db_path) {
     return fs::path(core::path_text(db_path)).parent_path().parent_path() / "outputs" / "json";
@@ -110,10 +149,15 @@ bool ManagerFilter::operator()(const core::RowView& row) const {
 
 std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<fs::path> output_dir,
                                         const std::string& file_suffix) {
-    // 1. The first connection and the output directory.
+    check_file_suffix(file_suffix);
+    const MartOutputs outputs = mart_outputs(db_path, output_dir, file_suffix);
+    const fs::path& out_dir = outputs.json_dir;
+
+    // 1. The first connection and the output directory. Every file is published at the end.
     vandel::Vandel con(db_path.string());
-    const fs::path out_dir = fs::path(core::path_text(output_dir ? *output_dir : default_output_dir(db_path)));
     core::make_dirs(out_dir);
+    core::remove_stale_temporaries(out_dir, is_mart_output_name);
+    core::OutputBatch batch;
 
     // 2. Scoreboard.
     console().line("  Building scoreboard mart...");
@@ -135,8 +179,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     Document trending = _build_trending_lists(con, scoreboard);
     for (const auto& [key, list] : trending.as_dict())
         console().line("    " + key + ": " + std::to_string(list.size()) + " entities");
-    write_json_file(out_dir / ("sample_trending_lists" + file_suffix + ".json"), trending,
-                    core::JsonStyle::indented);
+    write_json_file(outputs.trending_json, trending, core::JsonStyle::indented);
 
     // 6. Diagnostic index; the first connection ends here.
     Document diag_index = _build_diag_index(con);
@@ -158,23 +201,23 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
 
     // 12-13. Names travel only through the reference file; then the scoreboard file.
     drop_name_fields(scoreboard["rows"]);
-    write_json_file(out_dir / ("sample_scoreboard" + file_suffix + ".json"), scoreboard,
-                    core::JsonStyle::compact);
+    write_json_file(outputs.scoreboard_json, scoreboard, core::JsonStyle::compact);
 
     // 14-16. Full and manager dashboards.
     console().line("  Rendering HTML dashboards...");
     const auto render_html = modules::load("tarvo.pipeline.ronnel").entry<RenderHtml>("render_html");
-    const fs::path html_dir = out_dir.parent_path() / "html";
-    core::make_dirs(html_dir);
-    const fs::path ref_csv = out_dir / ("sube_bolge_ref" + file_suffix + ".csv");
-    render_html(scoreboard, html_dir / ("ovik_dashboard" + file_suffix + ".html"), ref_csv,
+    core::make_dirs(outputs.html_dir);
+    core::remove_stale_temporaries(outputs.html_dir, is_mart_output_name);
+    // The reference file is published with the others; the renderer reads this run's copy.
+    const fs::path ref_csv = batch.current_path(outputs.reference_csv);
+    render_html(scoreboard, outputs.full_html, ref_csv,
                 ronnel::RenderOptions{{}, 12.5, nullptr});
     core::RowsRef rows(scoreboard.get("rows"));
     const ManagerFilter manager_filter(*rows);
     const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
         return manager_filter(row);
     };
-    render_html(scoreboard, html_dir / ("ovik_dashboard_yonetici" + file_suffix + ".html"), ref_csv,
+    render_html(scoreboard, outputs.manager_html, ref_csv,
                 ronnel::RenderOptions{row_filter, 12.5, nullptr});
 
     // 17-18. Administrator data on a second connection.
@@ -211,8 +254,9 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     extra.set("diag_index_full", std::move(diag_index_full));
     extra.set("page_mode", "admin");
     const Document extra_data(std::move(extra));
-    render_html(scoreboard, html_dir / ("ovik_dashboard_admin" + file_suffix + ".html"), ref_csv,
+    render_html(scoreboard, outputs.admin_html, ref_csv,
                 ronnel::RenderOptions{row_filter, 25, &extra_data});
+    batch.publish();
 
     return {std::move(scoreboard), std::move(trending)};
 }

@@ -4,9 +4,11 @@
 // manager and administrator dashboards into the HTML directory beside it.
 //
 // output_dir defaults to <parent of the warehouse file's directory>/outputs/json; the HTML
-// directory is <parent of output_dir>/html. Both are created with their parents. Only the
-// prediction step is guarded; any other failure ends the run with its error, leaving the files
-// written by earlier steps in place.
+// directory is <parent of output_dir>/html. Both are created with their parents. The six files
+// are published together when the run completes (core::OutputBatch): a run that fails or is
+// killed leaves every earlier output file as it was, and the temporaries a killed run left
+// behind are removed by the next run. Only the prediction step is guarded; any other failure
+// ends the run with its error.
 #pragma once
 
 #include <filesystem>
@@ -14,12 +16,32 @@
 #include <string>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "tarvo/core/document.hpp"
 
 namespace tarvo::marts {
 
-// Returns (scoreboard, trending) as they stand at the end of the run.
+// ValueError when `file_suffix` holds a path separator: every output file stays in its
+// directory.
+void check_file_suffix(const std::string& file_suffix);
+
+// Where a mart run writes: the JSON/CSV directory, the HTML directory and its six files.
+struct MartOutputs {
+    std::filesystem::path json_dir, html_dir;
+    std::filesystem::path reference_csv, trending_json, scoreboard_json;
+    std::filesystem::path full_html, manager_html, admin_html;
+
+    // The six files in the order a run writes them.
+    std::vector<std::filesystem::path> files() const {
+        return {reference_csv, trending_json, scoreboard_json, full_html, manager_html, admin_html};
+    }
+};
+MartOutputs mart_outputs(const std::filesystem::path& db_path, const std::optional<std::filesystem::path>& output_dir,
+                         const std::string& file_suffix);
+
+// Returns (scoreboard, trending) as they stand at the end of the run. ValueError before any
+// step when the suffix holds a path separator.
 std::pair<core::Document, core::Document> run_marts(
     const std::filesystem::path& db_path,
     std::optional<std::filesystem::path> output_dir = std::nullopt,
