@@ -1,0 +1,187 @@
+#include "tarvo/pipeline/ronnel/firm_columns.hpp"
+
+#include <cmath>
+
+#include "tarvo/core/score_bands.hpp"
+#include "tarvo/pipeline/ronnel/page_json.hpp"
+
+namespace tarvo::ronnel {
+
+const std::vector<std::string> kFlagKeys = {"_hizli_yukselen", "_rejim_degisimi", "_potansiyel_yi",
+                                            "_erken_sinyal",   "_yakalanan",      "_kacirilan"};
+
+namespace {
+
+// One JSON array under construction; every cell is written with a leading comma, dropped when the
+// array is closed.
+struct JsonArray {
+    std::string name;
+    std::string text;
+};
+
+void close_array(std::string& out, const JsonArray& a, bool named) {
+    if (named) {
+        append_json_text(out, a.name);
+        out += ':';
+    }
+    out += '[';
+    if (!a.text.empty()) out.append(a.text, 1, std::string::npos);
+    out += ']';
+}
+
+// A per-period risk rounded to a whole number (the page shows whole lira); other cells as they are.
+void append_whole_risk(std::string& out, const core::Column& c, size_t r) {
+    if (c.is_double_cell(r) && std::isfinite(c.double_at(r))) {
+        out += std::to_string(std::llround(c.double_at(r)));
+        return;
+    }
+    append_json_cell(out, c, r);
+}
+
+// {period: [groups]} of one firm from a diagnostic index entry, or null.
+void append_diag(std::string& out, const core::Document* firm) {
+    if (!firm || !firm->is_dict()) {
+        out += "null";
+        return;
+    }
+    std::string body;
+    for (const auto& [period, entry] : firm->as_dict()) {
+        const core::Document* groups = entry.get("yeni_gruplar");
+        if (!groups || !groups->is_list() || groups->as_list().empty()) continue;
+        body += body.empty() ? "" : ",";
+        append_json_text(body, period);
+        body += ':';
+        body += script_safe_json(*groups);
+    }
+    out += body.empty() ? "null" : "{" + body + "}";
+}
+
+}  // namespace
+
+FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t>& order,
+                               const std::vector<std::string>& periods, const BranchNames& names,
+                               const core::Document* diag_index, size_t budget) {
+    const std::string son = periods.empty() ? "" : periods.back();
+    const core::Column* muta = rows.find("muta");
+    const core::Column* sube_kodu = rows.find("sube_kodu");
+    const core::Column* ml_prob = rows.find("_ml_yi_prob");
+    const core::Column* ml_neden = rows.find("_ml_neden");
+    const bool diag_dict = diag_index && diag_index->is_dict();
+
+    // Plain columns copied cell by cell: (page name, row key).
+    std::vector<std::pair<std::string, std::string>> copied = {
+        {"unvan", "unvan"}, {"segment", "segment"}, {"son_skor", "ovik" + son},
+        {"son_risk", "son_risk"}, {"risk_degisim", "rd" + son}};
+    for (const auto& f : kFlagKeys) copied.emplace_back(f, f);
+    copied.emplace_back("neden", "_ovik_neden");
+    if (ml_prob) copied.emplace_back("ml_prob", "_ml_yi_prob");
+    if (ml_prob || ml_neden) copied.emplace_back("ml_neden", "_ml_neden");
+
+    std::vector<JsonArray> arrays;
+    arrays.push_back({"muta", {}});
+    arrays.push_back({"sube", {}});
+    arrays.push_back({"bolge", {}});
+    for (const auto& c : copied) arrays.push_back({c.first, {}});
+    arrays.push_back({"diag", {}});
+    std::vector<const core::Column*> sources;
+    for (const auto& c : copied) sources.push_back(rows.find(c.second));
+
+    const size_t np = periods.size();
+    std::vector<JsonArray> skor(np), risk(np);
+    std::vector<std::string> bant(np);
+    std::vector<const core::Column*> skor_cols(np), risk_cols(np);
+    std::vector<std::vector<uint8_t>> band_codes(np);
+    for (size_t p = 0; p < np; ++p) {
+        skor_cols[p] = rows.find("ovik" + periods[p]);
+        risk_cols[p] = rows.find("r" + periods[p]);
+        if (skor_cols[p]) core::score_band_codes(*skor_cols[p], band_codes[p]);
+    }
+
+    FirmColumns out;
+    out.has_ml = ml_prob || ml_neden;
+    // The members' names and brackets, then each row's cells.
+    size_t used = 64 + arrays.size() * 24 + np * 4;
+    std::vector<size_t> mark(arrays.size() + 2 * np);
+    for (size_t r : order) {
+        size_t before = 0;
+        for (size_t a = 0; a < arrays.size(); ++a) before += (mark[a] = arrays[a].text.size());
+        for (size_t p = 0; p < np; ++p) {
+            before += (mark[arrays.size() + p] = skor[p].text.size());
+            before += (mark[arrays.size() + np + p] = risk[p].text.size());
+        }
+
+        std::string key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
+        std::string& m = arrays[0].text;
+        m += ',';
+        if (muta && !muta->is_null(r)) append_json_text(m, key); else m += "null";
+        auto it = names.by_branch.find(branch_key(sube_kodu, r));
+        arrays[1].text += ',';
+        arrays[2].text += ',';
+        if (it != names.by_branch.end()) {
+            append_json_text(arrays[1].text, it->second.first);
+            append_json_text(arrays[2].text, it->second.second);
+        } else {
+            arrays[1].text += "null";
+            arrays[2].text += "null";
+        }
+        for (size_t c = 0; c < sources.size(); ++c) {
+            std::string& t = arrays[3 + c].text;
+            t += ',';
+            const bool is_flag = c >= 5 && c < 5 + kFlagKeys.size();
+            if (sources[c]) append_json_cell(t, *sources[c], r); else t += is_flag ? "0" : "null";
+        }
+        std::string& d = arrays.back().text;
+        d += ',';
+        append_diag(d, diag_dict ? diag_index->as_dict().find(key) : nullptr);
+        for (size_t p = 0; p < np; ++p) {
+            skor[p].text += ',';
+            if (skor_cols[p]) append_json_cell(skor[p].text, *skor_cols[p], r); else skor[p].text += "null";
+            risk[p].text += ',';
+            if (risk_cols[p]) append_whole_risk(risk[p].text, *risk_cols[p], r); else risk[p].text += "null";
+        }
+
+        size_t after = 0;
+        for (const auto& a : arrays) after += a.text.size();
+        for (size_t p = 0; p < np; ++p) after += skor[p].text.size() + risk[p].text.size() + 1;
+        if (used + after - before > budget) {
+            for (size_t a = 0; a < arrays.size(); ++a) arrays[a].text.resize(mark[a]);
+            for (size_t p = 0; p < np; ++p) {
+                skor[p].text.resize(mark[arrays.size() + p]);
+                risk[p].text.resize(mark[arrays.size() + np + p]);
+            }
+            break;
+        }
+        used += after - before;
+        for (size_t p = 0; p < np; ++p) {
+            const uint8_t code = skor_cols[p] ? band_codes[p][r] : core::NO_BAND;
+            bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);
+        }
+        ++out.kept;
+    }
+
+    std::string& j = out.json;
+    j += "\"rows\":{";
+    for (size_t a = 0; a < arrays.size(); ++a) {
+        if (a) j += ',';
+        close_array(j, arrays[a], true);
+    }
+    j += "},\"skor\":[";
+    for (size_t p = 0; p < np; ++p) {
+        if (p) j += ',';
+        close_array(j, skor[p], false);
+    }
+    j += "],\"risk\":[";
+    for (size_t p = 0; p < np; ++p) {
+        if (p) j += ',';
+        close_array(j, risk[p], false);
+    }
+    j += "],\"bant\":[";
+    for (size_t p = 0; p < np; ++p) {
+        if (p) j += ',';
+        j += '"' + bant[p] + '"';
+    }
+    j += ']';
+    return out;
+}
+
+}  // namespace tarvo::ronnel

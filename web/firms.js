@@ -1,0 +1,205 @@
+// The "Firmalar" tab: the firm grid over every embedded row, with search, filters and sorting.
+// Filtering and sorting run on the columnar arrays (an index list per sort key, cached), and the
+// grid asks for one page at a time, so no DOM row exists per firm and 100,000 rows stay fast.
+"use strict";
+(function () {
+  var Tarvo = window.Tarvo;
+  var PAGE_SIZE = 50;
+
+  Tarvo.FirmTab = function (data, container, onSelect) {
+    var n = data.n;
+    var rows = data.rows;
+    var lastP = data.periods.length - 1;
+    var folded = new Array(n);
+    for (var i = 0; i < n; i++) folded[i] = Tarvo.foldTr(rows.muta[i]) + "\u0001" + Tarvo.foldTr(rows.unvan[i]);
+    var state = { search: "", segment: "", bolge: "", sube: "", band: "", flags: {}, yi: false };
+    var sortCache = {};
+    var current = null; // matching row indices in the current order
+    var sortKey = "";
+
+    function distinct(name) {
+      var seen = {}, out = [];
+      var c = rows[name] || [];
+      for (var i = 0; i < n; i++) {
+        var v = c[i];
+        if (v !== null && v !== "" && !seen[v]) { seen[v] = 1; out.push(v); }
+      }
+      return out.sort();
+    }
+
+    // Sort key per row: numbers (null last whatever the direction) or folded texts.
+    function numericKey(name) {
+      var c = rows[name], k = new Float64Array(n);
+      for (var i = 0; i < n; i++) {
+        var v = c ? c[i] : null;
+        k[i] = v === "YI" ? 1001 : (typeof v === "number" ? v : NaN);
+      }
+      return k;
+    }
+    function order(field, dir) {
+      var key = field + ":" + dir;
+      if (sortCache[key]) return sortCache[key];
+      var idx = new Array(n);
+      for (var i = 0; i < n; i++) idx[i] = i;
+      var sign = dir === "desc" ? -1 : 1;
+      if (field === "bant") {
+        var b = new Int8Array(n);
+        for (i = 0; i < n; i++) b[i] = data.lastBand(i);
+        idx.sort(function (x, y) { return (b[x] < 0) - (b[y] < 0) || sign * (b[x] - b[y]) || x - y; });
+      } else if (TEXT_FIELDS[field]) {
+        var c = rows[field] || [];
+        var t = new Array(n);
+        for (i = 0; i < n; i++) t[i] = Tarvo.foldTr(c[i]);
+        idx.sort(function (x, y) {
+          var a = t[x], b2 = t[y];
+          return (a === "") - (b2 === "") || (a < b2 ? -sign : a > b2 ? sign : x - y);
+        });
+      } else {
+        var k = numericKey(field);
+        idx.sort(function (x, y) {
+          var a = k[x], b2 = k[y], na = a !== a, nb = b2 !== b2;
+          if (na || nb) return na - nb || x - y;
+          return a < b2 ? -sign : a > b2 ? sign : x - y;
+        });
+      }
+      sortCache[key] = idx;
+      return idx;
+    }
+    var TEXT_FIELDS = { muta: 1, unvan: 1, segment: 1, sube: 1, bolge: 1, neden: 1 };
+
+    function matches(i) {
+      if (state.search && folded[i].indexOf(state.search) < 0) return false;
+      if (state.segment && rows.segment[i] !== state.segment) return false;
+      if (state.bolge && rows.bolge[i] !== state.bolge) return false;
+      if (state.sube && rows.sube[i] !== state.sube) return false;
+      if (state.band !== "" && data.lastBand(i) !== +state.band) return false;
+      if (state.yi && data.lastBand(i) !== 4) return false;
+      for (var f in state.flags) if (state.flags[f] && rows[f][i] !== 1) return false;
+      return true;
+    }
+
+    function refresh() {
+      var base = sortKey ? sortCache[sortKey] : null;
+      var out = [];
+      if (base) {
+        for (var j = 0; j < n; j++) if (matches(base[j])) out.push(base[j]);
+      } else {
+        for (var i = 0; i < n; i++) if (matches(i)) out.push(i);
+      }
+      current = out;
+      countEl.textContent = Tarvo.fmtNum(out.length) + " firma";
+    }
+
+    function rowObject(i) {
+      var o = { i: i, bant: data.lastBand(i) };
+      COLUMNS.forEach(function (c) { if (c.field !== "bant" && rows[c.field]) o[c.field] = rows[c.field][i]; });
+      return o;
+    }
+
+    // --- controls ---------------------------------------------------------------------------------
+    var bar = Tarvo.el("div", { class: "filters" });
+    var search = Tarvo.el("input", { type: "search", placeholder: "Muta veya unvan ara", "aria-label": "Muta veya unvan ara" });
+    bar.appendChild(search);
+    function addSelect(label, field, values) {
+      var opts = [["", "Tümü"]].concat(values.map(function (v) { return [v, v]; }));
+      var s = Tarvo.select(label, opts, function (v) { state[field] = v; reload(); });
+      s.sel.setAttribute("data-filter", field);
+      bar.appendChild(s.wrap);
+    }
+    addSelect("Segment", "segment", distinct("segment"));
+    addSelect("Bölge", "bolge", distinct("bolge"));
+    addSelect("Şube", "sube", distinct("sube"));
+    var bandSel = Tarvo.select("Bant", [["", "Tümü"]].concat(Tarvo.BANDS.map(function (b, k) { return [String(k), b]; })),
+      function (v) { state.band = v; reload(); });
+    bandSel.sel.setAttribute("data-filter", "band");
+    bar.appendChild(bandSel.wrap);
+    Tarvo.FLAGS.concat([["yi", "YI"]]).forEach(function (f) {
+      var lab = Tarvo.el("label", { class: "ctl chk" });
+      var cb = Tarvo.el("input", { type: "checkbox", "data-flag": f[0] });
+      cb.addEventListener("change", function () {
+        if (f[0] === "yi") state.yi = cb.checked; else state.flags[f[0]] = cb.checked;
+        reload();
+      });
+      lab.appendChild(cb);
+      lab.appendChild(document.createTextNode(" " + f[1]));
+      bar.appendChild(lab);
+    });
+    var countEl = Tarvo.el("span", { class: "count", id: "firm-count", role: "status" });
+    bar.appendChild(countEl);
+    container.appendChild(bar);
+    var gridEl = Tarvo.el("div", { id: "firm-grid" });
+    container.appendChild(gridEl);
+
+    var timer = null;
+    search.addEventListener("input", function () {
+      clearTimeout(timer);
+      timer = setTimeout(function () { state.search = Tarvo.foldTr(search.value.trim()); reload(); }, 0);
+    });
+
+    // --- grid ---------------------------------------------------------------------------------------
+    var num = Tarvo.textCell(Tarvo.fmtNum);
+    var COLUMNS = [
+      { title: "Muta", field: "muta", formatter: Tarvo.textCell() },
+      { title: "Unvan", field: "unvan", formatter: Tarvo.textCell(), widthGrow: 3 },
+      { title: "Segment", field: "segment", formatter: Tarvo.textCell() },
+      { title: "Şube", field: "sube", formatter: Tarvo.textCell() },
+      { title: "Bölge", field: "bolge", formatter: Tarvo.textCell() },
+      { title: "Son skor", field: "son_skor", formatter: Tarvo.textCell(Tarvo.fmtScore), hozAlign: "right" },
+      { title: "Bant", field: "bant", formatter: function (c) { return Tarvo.bandNode(c.getValue()); } },
+      { title: "Son risk", field: "son_risk", formatter: num, hozAlign: "right" },
+      { title: "Risk değişimi", field: "risk_degisim", formatter: num, hozAlign: "right" },
+      { title: "İşaretler", field: "isaretler", headerSort: false, formatter: function (c) {
+        var i = c.getRow().getData().i;
+        return document.createTextNode(Tarvo.FLAGS.filter(function (f) { return rows[f[0]] && rows[f[0]][i] === 1; })
+          .map(function (f) { return f[1]; }).join(", "));
+      } },
+      { title: "Neden", field: "neden", formatter: Tarvo.textCell(), widthGrow: 3 },
+    ];
+    if (data.hasMl) {
+      COLUMNS.push({ title: "ML olasılığı", field: "ml_prob", formatter: Tarvo.textCell(Tarvo.fmtPct), hozAlign: "right" });
+    }
+
+    var table = new Tabulator(gridEl, {
+      layout: "fitColumns",
+      height: "calc(100vh - 260px)",
+      pagination: true,
+      paginationMode: "remote",
+      sortMode: "remote",
+      paginationSize: PAGE_SIZE,
+      ajaxURL: "embedded",
+      ajaxRequestFunc: function (url, config, params) {
+        var s = params.sort && params.sort[0];
+        var key = s ? s.field + ":" + s.dir : "";
+        if (key !== sortKey) {
+          if (s) order(s.field, s.dir);
+          sortKey = key;
+          current = null;
+        }
+        if (!current) refresh();
+        var size = params.size || PAGE_SIZE, page = params.page || 1;
+        var slice = current.slice((page - 1) * size, page * size).map(rowObject);
+        return Promise.resolve({ last_page: Math.max(1, Math.ceil(current.length / size)), last_row: current.length, data: slice });
+      },
+      columns: COLUMNS,
+      placeholder: "Eşleşen firma yok",
+    });
+    table.on("rowClick", function (e, row) { onSelect(row.getData().i); });
+
+    function reload() {
+      current = null;
+      Tarvo.perf.mark();
+      return table.setData().then(function () { Tarvo.perf.done(); });
+    }
+    refresh();
+    this.table = table;
+    this.reload = reload;
+    this.count = function () { return current ? current.length : 0; };
+  };
+
+  // Timings of the last search, filter or sort, read by the benchmark.
+  Tarvo.perf = {
+    start: 0, last: -1,
+    mark: function () { this.start = performance.now(); },
+    done: function () { this.last = performance.now() - this.start; },
+  };
+})();
