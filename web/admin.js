@@ -12,7 +12,7 @@
     var opts = { layout: "fitColumns", data: rows, columns: columns, maxHeight: 420, pagination: rows.length > 200,
       paginationSize: 100, placeholder: "Eşleşen kayıt yok" };
     for (var k in extra || {}) opts[k] = extra[k];
-    return new Tabulator(el, opts);
+    return new Tabulator(el, Tarvo.gridOptions(opts));
   }
   function col(title, field, fmt, more) {
     var c = { title: title, field: field, formatter: Tarvo.textCell(fmt) };

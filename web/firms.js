@@ -67,8 +67,17 @@
     }
     var TEXT_FIELDS = { muta: 1, unvan: 1, segment: 1, sube: 1, bolge: 1, neden: 1 };
 
+    // A query of digits only is a muta: it matches that muta exactly (or a name holding the digits).
+    function matchesSearch(i) {
+      if (!state.search) return true;
+      if (/^[0-9]+$/.test(state.search)) {
+        var sep = folded[i].indexOf("\u0001");
+        return folded[i].slice(0, sep) === state.search || folded[i].indexOf(state.search, sep) > 0;
+      }
+      return folded[i].indexOf(state.search) >= 0;
+    }
     function matches(i) {
-      if (state.search && folded[i].indexOf(state.search) < 0) return false;
+      if (!matchesSearch(i)) return false;
       if (state.segment && rows.segment[i] !== state.segment) return false;
       if (state.bolge && rows.bolge[i] !== state.bolge) return false;
       if (state.sube && rows.sube[i] !== state.sube) return false;
@@ -138,28 +147,34 @@
 
     // --- grid ---------------------------------------------------------------------------------------
     var num = Tarvo.textCell(Tarvo.fmtNum);
+    var desc = { headerSortStartingDir: "desc", hozAlign: "right" };
+    function column(title, field, formatter, more) {
+      var c = { title: title, field: field, formatter: formatter, minWidth: 70 };
+      for (var k in more || {}) c[k] = more[k];
+      return c;
+    }
     var COLUMNS = [
-      { title: "Muta", field: "muta", formatter: Tarvo.textCell() },
-      { title: "Unvan", field: "unvan", formatter: Tarvo.textCell(), widthGrow: 3 },
-      { title: "Segment", field: "segment", formatter: Tarvo.textCell() },
-      { title: "Şube", field: "sube", formatter: Tarvo.textCell() },
-      { title: "Bölge", field: "bolge", formatter: Tarvo.textCell() },
-      { title: "Son skor", field: "son_skor", formatter: Tarvo.textCell(Tarvo.fmtScore), hozAlign: "right" },
-      { title: "Bant", field: "bant", formatter: function (c) { return Tarvo.bandNode(c.getValue()); } },
-      { title: "Son risk", field: "son_risk", formatter: num, hozAlign: "right" },
-      { title: "Risk değişimi", field: "risk_degisim", formatter: num, hozAlign: "right" },
-      { title: "İşaretler", field: "isaretler", headerSort: false, formatter: function (c) {
+      column("Muta", "muta", Tarvo.textCell(), { width: 90 }),
+      column("Unvan", "unvan", Tarvo.textCell(), { widthGrow: 3, minWidth: 180 }),
+      column("Segment", "segment", Tarvo.textCell(), { width: 90 }),
+      column("Şube", "sube", Tarvo.textCell(), { width: 110 }),
+      column("Bölge", "bolge", Tarvo.textCell(), { width: 130 }),
+      column("Son skor", "son_skor", Tarvo.textCell(Tarvo.fmtScore), Object.assign({ width: 90 }, desc)),
+      column("Bant", "bant", function (c) { return Tarvo.bandNode(c.getValue()); }, { width: 95 }),
+      column("Son risk", "son_risk", num, Object.assign({ width: 130 }, desc)),
+      column("Risk değişimi", "risk_degisim", num, Object.assign({ width: 120 }, desc)),
+      column("İşaretler", "isaretler", function (c) {
         var i = c.getRow().getData().i;
         return document.createTextNode(Tarvo.FLAGS.filter(function (f) { return rows[f[0]] && rows[f[0]][i] === 1; })
           .map(function (f) { return f[1]; }).join(", "));
-      } },
-      { title: "Neden", field: "neden", formatter: Tarvo.textCell(), widthGrow: 3 },
+      }, { headerSort: false, width: 130 }),
+      column("Neden", "neden", Tarvo.textCell(), { widthGrow: 2, minWidth: 160 }),
     ];
     if (data.hasMl) {
-      COLUMNS.push({ title: "ML olasılığı", field: "ml_prob", formatter: Tarvo.textCell(Tarvo.fmtPct), hozAlign: "right" });
+      COLUMNS.push(column("ML olasılığı", "ml_prob", Tarvo.textCell(Tarvo.fmtPct), Object.assign({ width: 100 }, desc)));
     }
 
-    var table = new Tabulator(gridEl, {
+    var table = new Tabulator(gridEl, Tarvo.gridOptions({
       layout: "fitColumns",
       height: "calc(100vh - 260px)",
       pagination: true,
@@ -182,7 +197,7 @@
       },
       columns: COLUMNS,
       placeholder: "Eşleşen firma yok",
-    });
+    }));
     table.on("rowClick", function (e, row) { onSelect(row.getData().i); });
 
     function reload() {

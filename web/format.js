@@ -12,6 +12,23 @@ Tarvo.FLAGS = [
   ["_yakalanan", "Yakalanan YI", "caught_yi"],
   ["_kacirilan", "Kaçırılan YI", "missed_yi"],
 ];
+// Turkish texts of the grid's own controls (pagination, header filters).
+Tarvo.GRID_LOCALE = {
+  locale: "tr",
+  langs: { tr: {
+    pagination: { first: "İlk", first_title: "İlk sayfa", last: "Son", last_title: "Son sayfa",
+      prev: "Önceki", prev_title: "Önceki sayfa", next: "Sonraki", next_title: "Sonraki sayfa",
+      all: "Tümü", page_size: "Sayfa boyu" },
+    headerFilters: { default: "süz…" },
+    data: { loading: "Yükleniyor", error: "Hata" },
+  } },
+};
+// Grid options with the Turkish texts added.
+Tarvo.gridOptions = function (opts) {
+  opts.locale = Tarvo.GRID_LOCALE.locale;
+  opts.langs = Tarvo.GRID_LOCALE.langs;
+  return opts;
+};
 Tarvo.NO_BAND_TIP = "Bant yok: bu dönemde firmanın sayısal skoru ya da YI işareti bulunmuyor";
 
 (function () {

@@ -16,7 +16,7 @@
       } else {
         var grid = Tarvo.el("div");
         sec.appendChild(grid);
-        var t = new Tabulator(grid, {
+        var t = new Tabulator(grid, Tarvo.gridOptions({
           layout: "fitColumns",
           maxHeight: 320,
           data: members.map(function (i) {
@@ -29,7 +29,7 @@
             { title: "Son risk", field: "son_risk", formatter: Tarvo.textCell(Tarvo.fmtNum), hozAlign: "right", width: 140 },
             { title: "Neden", field: "neden", formatter: Tarvo.textCell(), widthGrow: 3 },
           ],
-        });
+        }));
         t.on("rowClick", function (e, row) { onSelect(row.getData().i); });
       }
       container.appendChild(sec);

@@ -1,8 +1,7 @@
 #include "tarvo/pipeline/ronnel/firm_columns.hpp"
 
-#include <cmath>
-
 #include "tarvo/core/score_bands.hpp"
+#include "tarvo/core/value.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
 namespace tarvo::ronnel {
@@ -29,11 +28,14 @@ void close_array(std::string& out, const JsonArray& a, bool named) {
     out += ']';
 }
 
-// A per-period risk rounded to a whole number (the page shows whole lira); other cells as they are.
+// A per-period risk rounded to a whole number, halves to even (the page shows whole lira); other
+// cells as they are.
 void append_whole_risk(std::string& out, const core::Column& c, size_t r) {
-    if (c.is_double_cell(r) && std::isfinite(c.double_at(r))) {
-        out += std::to_string(std::llround(c.double_at(r)));
-        return;
+    if (c.is_double_cell(r)) {
+        if (auto whole = core::truncate_to_int(core::round_half_even(c.double_at(r)))) {
+            out += std::to_string(*whole);
+            return;
+        }
     }
     append_json_cell(out, c, r);
 }

@@ -119,27 +119,30 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     const int64_t n_rows = static_cast<int64_t>(rows->nrows());
     const int64_t n_passed = static_cast<int64_t>(order.size());
 
+    const PageFrame frame = page_frame(page_title(mode));
+    const size_t frame_size = frame.before_data.size() + frame.after_data.size();
+    const size_t data_room = frame_size < limit ? limit - frame_size : 0;
+
     std::vector<std::string> notes;
-    if (mode != PageMode::full)
+    if (options.row_filter)
         notes.push_back(count_text(n_rows) + " firmadan " + count_text(n_passed) + " tanesi: yönetici filtresi");
     std::string admin_json = "null";
     if (mode == PageMode::admin) {
-        AdminView admin = build_admin_view(*options.extra_data, scoreboard, limit / 2);
+        // The admin view gets at most half of the data's room, so the firm table always has the rest.
+        AdminView admin = build_admin_view(*options.extra_data, scoreboard, data_room / 2);
         admin_json = std::move(admin.json);
         notes.insert(notes.end(), admin.notes.begin(), admin.notes.end());
     }
     const std::string cut_note_tail = ": sayfa boyut sınırı (" + limit_text(options.max_size_mb) +
                                       ") nedeniyle en düşük riskli firmalar çıkarıldı";
-    const PageFrame frame = page_frame(page_title(mode));
     std::string rest = ",\"meta\":" + meta_json(periods, meta) + ",\"flow_matrix\":" +
                        part_json(scoreboard, "flow_matrix") + ",\"band_snapshot\":" +
                        part_json(scoreboard, "band_snapshot") + ",\"admin\":" + admin_json + "}";
     // The header at its largest: every count at full width and the cut note present.
     std::vector<std::string> widest = notes;
     widest.push_back(count_text(n_passed) + " firmadan " + count_text(n_passed) + " tanesi gösteriliyor" + cut_note_tail);
-    const size_t fixed = frame.before_data.size() + frame.after_data.size() + rest.size() + 2 +
-                         page_json(mode, n_rows, n_passed, n_passed, widest).size() + kSlack;
-    const size_t budget = fixed < limit ? limit - fixed : 0;
+    const size_t fixed = rest.size() + page_json(mode, n_rows, n_passed, n_passed, widest).size() + kSlack;
+    const size_t budget = fixed < data_room ? data_room - fixed : 0;
 
     const FirmColumns firms = build_firm_columns(*rows, order, periods, read_branch_names(ref_csv_path),
                                                  scoreboard.get("diag_index"), budget);
