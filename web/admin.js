@@ -77,7 +77,7 @@
         chart.setOption({
           animation: false,
           tooltip: { trigger: "axis", renderMode: "richText" },
-          legend: { data: metrics },
+          legend: { data: metrics, top: 0 },
           grid: { left: 50, right: 20, top: 40, bottom: 30 },
           xAxis: { type: "category", data: detail.map(function (r) { return String(r[keys[0]]); }) },
           yAxis: { type: "value", min: 0, max: 1 },

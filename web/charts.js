@@ -54,10 +54,10 @@
         tooltip: { renderMode: "richText", formatter: function (p) {
           return Tarvo.BANDS[p.value[1]] + " → " + Tarvo.BANDS[p.value[0]] + ": " + Tarvo.fmtNum(p.value[2]);
         } },
-        grid: { left: 110, right: 40, top: 30, bottom: 90 },
+        grid: { left: 110, right: 120, top: 20, bottom: 50 },
         xAxis: { type: "category", data: Tarvo.BANDS, name: "Sonraki bant (" + entry.to + ")", nameLocation: "middle", nameGap: 30 },
         yAxis: { type: "category", data: Tarvo.BANDS, name: "Önceki bant (" + entry.from + ")", nameLocation: "middle", nameGap: 80 },
-        visualMap: { min: 0, max: max || 1, calculable: true, orient: "horizontal", left: "center", bottom: 0,
+        visualMap: { min: 0, max: max || 1, calculable: true, orient: "vertical", right: 10, top: "middle",
           inRange: { color: ["#eef4fb", "#1f5fa6"] }, formatter: Tarvo.fmtNum },
         series: [{ type: "heatmap", data: cells, label: { show: true, formatter: function (p) { return Tarvo.fmtNum(p.value[2]); } } }],
       }, true);
@@ -86,7 +86,7 @@
       chart.setOption({
         animation: false,
         tooltip: { trigger: "axis", renderMode: "richText" },
-        legend: { data: Tarvo.BANDS },
+        legend: { data: Tarvo.BANDS, top: 0 },
         grid: { left: 110, right: 30, top: 40, bottom: 30 },
         xAxis: { type: "category", data: list.map(function (e) { return String(e.donem); }) },
         yAxis: { type: "value", axisLabel: { formatter: Tarvo.fmtNum } },

@@ -29,7 +29,7 @@
     chart.setOption({
       animation: false,
       tooltip: { trigger: "axis", renderMode: "richText" },
-      legend: { data: ["Skor", "Risk"] },
+      legend: { data: ["Skor", "Risk"], top: 0 },
       grid: { left: 70, right: 90, top: 40, bottom: 30 },
       xAxis: { type: "category", data: periods.map(String) },
       yAxis: [
