@@ -8,6 +8,13 @@
   function segmentsOf(doc) {
     return Object.keys(doc || {}).filter(function (s) { return Array.isArray(doc[s]); });
   }
+  // The marts count every firm of the run; a page holding fewer firms says so beside its charts.
+  function scopeNote(data, container) {
+    if (data.page.n_shown < data.page.n_rows) {
+      container.appendChild(Tarvo.note("Bu grafik, sayfada gösterilen firmalarla sınırlı değildir: skorbordun tüm " +
+        Tarvo.fmtNum(data.page.n_rows) + " firması üzerinden hesaplanmıştır."));
+    }
+  }
   function toggle(container, onChange) {
     var s = Tarvo.select("Değer", [["count", "Firma sayısı"], ["risk_tl", "Risk (TL)"]], onChange);
     s.sel.setAttribute("data-ctl", "measure");
@@ -33,6 +40,7 @@
     var total = Tarvo.el("span", { class: "count", id: "flow-total" });
     bar.appendChild(total);
     container.appendChild(bar);
+    scopeNote(data, container);
     var chartEl = Tarvo.el("div", { class: "chart", id: "flow-chart" });
     container.appendChild(chartEl);
     var chart = null;
@@ -76,6 +84,7 @@
     bar.appendChild(segSel.wrap);
     toggle(bar, function (v) { st.measure = v; draw(); });
     container.appendChild(bar);
+    scopeNote(data, container);
     var chartEl = Tarvo.el("div", { class: "chart", id: "band-chart" });
     container.appendChild(chartEl);
     var chart = null;

@@ -33,7 +33,7 @@
       grid: { left: 70, right: 90, top: 40, bottom: 30 },
       xAxis: { type: "category", data: periods.map(String) },
       yAxis: [
-        { type: "value", name: "Skor", min: 0, max: 1000 },
+        { type: "value", name: "Skor", min: 0, max: 1000, axisLabel: { formatter: Tarvo.fmtNum } },
         { type: "value", name: "Risk (TL)", axisLabel: { formatter: Tarvo.fmtNum } },
       ],
       series: [

@@ -12,8 +12,7 @@ const path = require("node:path");
 const { execFileSync } = require("node:child_process");
 
 const [fixturesProgram, nodeModules] = process.argv.slice(2);
-const CHROMIUM = process.env.TARVO_CHROMIUM || "/usr/bin/chromium";
-const { chromium } = require(path.join(nodeModules, "playwright-core"));
+const { launchChromium } = require("./chromium.js");
 
 const grouped = (n) => String(n).replace(/\B(?=(\d{3})+(?!\d))/g, ".");
 
@@ -60,17 +59,11 @@ const gridColumn = (page, field) => page.$$eval("#firm-grid .tabulator-row .tabu
   (cells) => cells.map((c) => c.textContent));
 
 async function main() {
-  if (!fs.existsSync(CHROMIUM)) throw new Error("Chromium not found at " + CHROMIUM + ": run scripts/bootstrap (Debian package chromium)");
+  const browser = await launchChromium(nodeModules);
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), "tarvo-browser-"));
   execFileSync(fixturesProgram, [dir], { stdio: ["ignore", "ignore", "inherit"] });
   const expect = JSON.parse(fs.readFileSync(path.join(dir, "expect.json"), "utf8"));
   const html = path.join(dir, "outputs", "html");
-  // playwright-core starts the browser on a fresh, temporary profile directory of its own.
-  const browser = await chromium.launch({
-    executablePath: CHROMIUM,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
-      "--disable-component-update", "--disable-sync"],
-  });
   try {
     // --- full page --------------------------------------------------------------------------------
     const full = await open(browser, path.join(html, "ovik_dashboard.html"));
