@@ -22,7 +22,7 @@ const { launchChromium } = require("../tests/browser/chromium.js");
     info.periods + " periods");
   console.log("open until the table shows rows: " + open + " ms (" + Math.round(inPage) + " ms after navigation start; " +
     "page code starts at " + marks["tarvo:boot"] + " ms, data parsed at " + marks["tarvo:data"] + " ms, ready at " +
-    marks["tarvo:ready"] + " ms)");
+    marks["tarvo:ready"] + " ms, first rows in the grid at " + marks["tarvo:table"] + " ms)");
 
   // Searches (kind "search", arg the text) or sorts (kind "sort", arg [field, dir]) in the page and
   // times it until the grid has processed and drawn the new rows.

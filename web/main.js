@@ -74,8 +74,8 @@
     root.appendChild(f);
   }
 
-  // performance marks "tarvo:boot", "tarvo:data" and "tarvo:ready" let the benchmark split the page's
-  // opening time.
+  // performance marks "tarvo:boot", "tarvo:data" and "tarvo:ready" (and "tarvo:table", firms.js) let the
+  // benchmark split the page's opening time.
   function boot() {
     performance.mark("tarvo:boot");
     var data = Tarvo.loadData();

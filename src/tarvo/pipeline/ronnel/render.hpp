@@ -10,9 +10,10 @@
 // Besides the rows the page holds the periods, the flow matrix and the band snapshot; the admin
 // page also the admin view (admin_view.hpp).
 //
-// Size: the whole page stays within `max_size_mb` megabytes (MiB). The admin view may take at
-// most half of it (its largest parts are left out first, with a note); the rows fill the rest,
-// and when they do not all fit the lowest-risk rows are left out and the page says
+// Size: the whole page, code and libraries included, stays within `max_size_mb` megabytes (MiB).
+// The admin view may take at most half of the room left beside the code (its largest parts are
+// left out first, with a note), so admin data never empties the firm table; the rows fill the
+// rest, and when they do not all fit the lowest-risk rows are left out and the page says
 // "N firmadan M tanesi gösteriliyor".
 //
 // TypeError when `scoreboard` is not a mapping; nothing is written then.
