@@ -57,7 +57,10 @@
       sec.appendChild(Tarvo.el("h3", null, "Model: " + m.toUpperCase()));
       var detail = e.donem_metrikleri || e.fold_detay || [];
       var keys = detail.length ? Object.keys(detail[0]) : [];
-      grid(sec, detail, keys.map(function (k) { return col(k, k, fmtCell); }), { pagination: false });
+      // Column names come from the warehouse: their titles go in as text.
+      grid(sec, detail, keys.map(function (k) {
+        return col(k, k, fmtCell, { titleFormatter: function () { return document.createTextNode(k); } });
+      }), { pagination: false });
       var totals = Tarvo.el("table", { class: "mini totals" });
       Object.keys(e).forEach(function (k) {
         if (k === "donem_metrikleri" || k === "fold_detay") return;
