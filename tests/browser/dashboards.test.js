@@ -145,6 +145,43 @@ async function main() {
         }
       }
     });
+    await check("the flow matrix toggles to risk amounts", async () => {
+      await p.selectOption("select[data-ctl='segment']", "ALL");
+      await p.selectOption("select[data-ctl='measure']", "risk_tl");
+      const r = await p.evaluate(() => {
+        const k = +document.querySelector("select[data-ctl='pair']").value;
+        const own = window.Tarvo.data.flow_matrix.ALL[k].flows.reduce((a, f) => a + f.risk_tl, 0);
+        const cells = window.Tarvo.charts.flow.getOption().series[0].data.reduce((a, c) => a + c[2], 0);
+        return { own, cells, text: document.querySelector("#flow-total").textContent };
+      });
+      assert.ok(r.own > 0);
+      assert.equal(r.cells, r.own);
+      assert.ok(r.text.endsWith(" TL"), r.text);
+    });
+    await check("band snapshot bars per period add up to the snapshot's counts", async () => {
+      await p.click("#tab-bant");
+      const r = await p.evaluate(() => {
+        const snap = window.Tarvo.data.band_snapshot.ALL;
+        const series = window.Tarvo.charts.bands.getOption().series;
+        return snap.map((e, k) => [Object.values(e.bands).reduce((a, b) => a + b.count, 0),
+          series.reduce((a, s) => a + s.data[k], 0)]);
+      });
+      assert.equal(r.length, expect.n_periods);
+      for (const [own, bars] of r) assert.equal(bars, own);
+    });
+    await check("trend lists hold exactly the flagged firms", async () => {
+      await p.click("#tab-trend");
+      const r = await p.evaluate(() => window.Tarvo.FLAGS.map((f) => {
+        const n = window.Tarvo.data.rows[f[0]].filter((v) => v === 1).length;
+        const sec = document.querySelector("section[data-list='" + f[2] + "']");
+        return [sec.querySelector("h3").textContent, f[1] + " (" + n + ")",
+          n ? sec.querySelectorAll(".tabulator-row").length : 0, n];
+      }));
+      for (const [title, want, rows, n] of r) {
+        assert.equal(title, want);
+        assert.ok(rows > 0 === n > 0, title);
+      }
+    });
     await check("full page: no console error, no request, no dialog", () => clean(full.events));
     await full.close();
 
