@@ -36,6 +36,16 @@
       }
       return k;
     }
+    // Folded texts of a column, made once per column; a muta (digits, no leading zeros) sorts by number.
+    var textKeys = {};
+    function textKey(field) {
+      if (textKeys[field]) return textKeys[field];
+      var c = rows[field] || [], t = new Array(n);
+      for (var i = 0; i < n; i++) {
+        t[i] = field === "muta" && c[i] ? String(c[i]).padStart(20, "0") : Tarvo.foldTr(c[i]);
+      }
+      return (textKeys[field] = t);
+    }
     function order(field, dir) {
       var key = field + ":" + dir;
       if (sortCache[key]) return sortCache[key];
@@ -47,9 +57,7 @@
         for (i = 0; i < n; i++) b[i] = data.lastBand(i);
         idx.sort(function (x, y) { return (b[x] < 0) - (b[y] < 0) || sign * (b[x] - b[y]) || x - y; });
       } else if (TEXT_FIELDS[field]) {
-        var c = rows[field] || [];
-        var t = new Array(n);
-        for (i = 0; i < n; i++) t[i] = Tarvo.foldTr(c[i]);
+        var t = textKey(field);
         idx.sort(function (x, y) {
           var a = t[x], b2 = t[y];
           return (a === "") - (b2 === "") || (a < b2 ? -sign : a > b2 ? sign : x - y);
@@ -70,7 +78,7 @@
     // A query of digits only is a muta: it matches that muta exactly (or a name holding the digits).
     function matchesSearch(i) {
       if (!state.search) return true;
-      if (/^[0-9]+$/.test(state.search)) {
+      if (state.searchIsMuta) {
         var sep = folded[i].indexOf("\u0001");
         return folded[i].slice(0, sep) === state.search || folded[i].indexOf(state.search, sep) > 0;
       }
@@ -142,7 +150,11 @@
     var timer = null;
     search.addEventListener("input", function () {
       clearTimeout(timer);
-      timer = setTimeout(function () { state.search = Tarvo.foldTr(search.value.trim()); reload(); }, 0);
+      timer = setTimeout(function () {
+        state.search = Tarvo.foldTr(search.value.trim());
+        state.searchIsMuta = /^[0-9]+$/.test(state.search);
+        reload();
+      }, 0);
     });
 
     // --- grid ---------------------------------------------------------------------------------------
