@@ -38,9 +38,11 @@ core::Document named_firm_lists(const core::Document* lists, const core::Documen
             if (ids.is_list()) {
                 for (const auto& id : ids.as_list()) {
                     const std::string key = id.is_text() ? id.as_text() : id.to_value().text_form();
+                    core::List pair;
+                    pair.emplace_back(key);
                     auto it = names.find(key);
-                    pairs.push_back(core::Document(core::List{
-                        core::Document(key), it == names.end() ? core::Document() : core::Document::of(it->second)}));
+                    pair.push_back(it == names.end() ? core::Document() : core::Document::of(it->second));
+                    pairs.emplace_back(std::move(pair));
                 }
             }
             per_category.set(category, core::Document(std::move(pairs)));
@@ -50,8 +52,9 @@ core::Document named_firm_lists(const core::Document* lists, const core::Documen
     return core::Document(std::move(out));
 }
 
-core::Document part(const core::Document& extra, std::string_view key) {
-    const core::Document* d = extra.get(key);
+// The value under `key`, or null when absent.
+core::Document part(const core::Document& doc, std::string_view key) {
+    const core::Document* d = doc.get(key);
     return d ? *d : core::Document();
 }
 
@@ -68,8 +71,7 @@ AdminView build_admin_view(const core::Document& extra, const core::Document& sc
     view.set("backtest_firma", named_firm_lists(extra.get("backtest_firma"), scoreboard));
     view.set("ml_predictions", part(extra, "ml_predictions"));
     view.set("diag_index_full", part(extra, "diag_index_full"));
-    const core::Document* model = scoreboard.get("ml_model");
-    view.set("ml_model", model ? *model : core::Document());
+    view.set("ml_model", part(scoreboard, "ml_model"));
 
     AdminView out;
     core::Document doc(std::move(view));

@@ -70,23 +70,29 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
     const core::Column* ml_neden = rows.find("_ml_neden");
     const bool diag_dict = diag_index && diag_index->is_dict();
 
-    // Plain columns copied cell by cell: (page name, row key).
-    std::vector<std::pair<std::string, std::string>> copied = {
-        {"unvan", "unvan"}, {"segment", "segment"}, {"son_skor", "ovik" + son},
-        {"son_risk", "son_risk"}, {"risk_degisim", "rd" + son}};
-    for (const auto& f : kFlagKeys) copied.emplace_back(f, f);
-    copied.emplace_back("neden", "_ovik_neden");
-    if (ml_prob) copied.emplace_back("ml_prob", "_ml_yi_prob");
-    if (ml_prob || ml_neden) copied.emplace_back("ml_neden", "_ml_neden");
+    // Plain columns copied cell by cell, and what a row table without the column gives (a missing
+    // flag column means no firm carries the flag).
+    struct Copied {
+        std::string name;
+        const core::Column* source;
+        const char* missing;
+    };
+    std::vector<Copied> copied = {{"unvan", rows.find("unvan"), "null"},
+                                  {"segment", rows.find("segment"), "null"},
+                                  {"son_skor", rows.find("ovik" + son), "null"},
+                                  {"son_risk", rows.find("son_risk"), "null"},
+                                  {"risk_degisim", rows.find("rd" + son), "null"}};
+    for (const auto& f : kFlagKeys) copied.push_back({f, rows.find(f), "0"});
+    copied.push_back({"neden", rows.find("_ovik_neden"), "null"});
+    if (ml_prob) copied.push_back({"ml_prob", ml_prob, "null"});
+    if (ml_prob || ml_neden) copied.push_back({"ml_neden", ml_neden, "null"});
 
     std::vector<JsonArray> arrays;
     arrays.push_back({"muta", {}});
     arrays.push_back({"sube", {}});
     arrays.push_back({"bolge", {}});
-    for (const auto& c : copied) arrays.push_back({c.first, {}});
+    for (const auto& c : copied) arrays.push_back({c.name, {}});
     arrays.push_back({"diag", {}});
-    std::vector<const core::Column*> sources;
-    for (const auto& c : copied) sources.push_back(rows.find(c.second));
 
     const size_t np = periods.size();
     std::vector<JsonArray> skor(np), risk(np);
@@ -126,11 +132,10 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
             arrays[1].text += "null";
             arrays[2].text += "null";
         }
-        for (size_t c = 0; c < sources.size(); ++c) {
+        for (size_t c = 0; c < copied.size(); ++c) {
             std::string& t = arrays[3 + c].text;
             t += ',';
-            const bool is_flag = c >= 5 && c < 5 + kFlagKeys.size();
-            if (sources[c]) append_json_cell(t, *sources[c], r); else t += is_flag ? "0" : "null";
+            if (copied[c].source) append_json_cell(t, *copied[c].source, r); else t += copied[c].missing;
         }
         std::string& d = arrays.back().text;
         d += ',';
