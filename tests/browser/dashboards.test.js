@@ -260,6 +260,20 @@ async function main() {
       await clean(cut.events);
     });
     await cut.close();
+
+    // --- the scoreboard of an empty warehouse -------------------------------------------------------
+    const empty = await open(browser, path.join(html, "empty.html"));
+    await check("empty page: opens with zero firms and notes in place of charts", async () => {
+      const e = empty.page;
+      assert.equal(await countText(e), "0 firma");
+      assert.equal(await e.textContent("#son-donem .fact-value"), "—");
+      await e.click("#tab-akis");
+      assert.equal(await e.textContent("#panel-akis .empty-note"), "Akış matrisi için en az iki dönem gerekir; veri yok.");
+      await e.click("#tab-bant");
+      assert.equal(await e.textContent("#panel-bant .empty-note"), "Bant dağılımı verisi yok.");
+      await clean(empty.events);
+    });
+    await empty.close();
   } finally {
     await browser.close();
     fs.rmSync(dir, { recursive: true, force: true });

@@ -6,7 +6,8 @@
 // tables; one firm named "<img src=x onerror=alert(1)>", one branch named
 // "</script><script>alert(2)</script>"), run through the marts: OUT_DIR/outputs/html holds the three
 // pages. Beside them: ml_admin.html (the admin page of a scoreboard whose rows carry ML
-// probabilities and reasons, with a model summary) and cut.html (a page whose rows had to be cut).
+// probabilities and reasons, with a model summary), cut.html (a page whose rows had to be cut) and
+// empty.html (the scoreboard of a warehouse without periods).
 // OUT_DIR/expect.json: the counts and names the tests check against.
 #include <filesystem>
 #include <iostream>
@@ -141,6 +142,12 @@ int main(int argc, char** argv) {
         ronnel::RenderOptions cut;
         cut.max_size_mb = cut_limit_mb;
         ronnel::render_html(scoreboard, html / "cut.html", ref, cut);
+
+        // An empty warehouse's scoreboard: no periods, no rows.
+        core::Dict empty;
+        empty.set("meta", core::Document::empty_dict());
+        empty.set("rows", core::Document::empty_list());
+        ronnel::render_html(core::Document(std::move(empty)), html / "empty.html", ref);
 
         core::Dict expect;
         expect.set("n_firms", static_cast<int64_t>(rows.nrows()));
