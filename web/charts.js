@@ -107,6 +107,4 @@
     }
     this.draw = draw;
   };
-
-  Tarvo.BAND_COLORS = BAND_COLORS;
 })();

@@ -24,9 +24,6 @@
     d.lastBand = function (i) {
       return d.periods.length ? d.bandAt(d.periods.length - 1, i) : -1;
     };
-    d.col = function (name) {
-      return rows[name] || null;
-    };
     d.hasMl = !!rows.ml_prob;
     return d;
   };

@@ -223,8 +223,6 @@
     }
     refresh();
     this.table = table;
-    this.reload = reload;
-    this.count = function () { return current ? current.length : 0; };
   };
 
   // Timings of the last search, filter or sort, read by the benchmark.
