@@ -6,10 +6,11 @@
 
 namespace tarvo::ronnel {
 
-const std::vector<std::string> kFlagKeys = {"_hizli_yukselen", "_rejim_degisimi", "_potansiyel_yi",
-                                            "_erken_sinyal",   "_yakalanan",      "_kacirilan"};
-
 namespace {
+
+// The trending flags of the rows, in the order the page lists them.
+const char* const kFlagKeys[] = {"_hizli_yukselen", "_rejim_degisimi", "_potansiyel_yi",
+                                 "_erken_sinyal",   "_yakalanan",      "_kacirilan"};
 
 // One JSON array under construction; every cell is written with a leading comma, dropped when the
 // array is closed.

@@ -30,9 +30,6 @@ struct FirmColumns {
     bool has_ml = false;
 };
 
-// The trending flags of the rows, in the order the page lists them.
-extern const std::vector<std::string> kFlagKeys;
-
 // `order`: row positions of `rows` to write, in page order. `periods`: the text forms of the
 // scoreboard's periods, oldest first. `diag_index`: the scoreboard's diagnostic index (or none).
 // Rows are written while the JSON stays within `budget` bytes.
