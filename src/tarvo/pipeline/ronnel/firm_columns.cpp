@@ -106,20 +106,26 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
         if (skor_cols[p]) core::score_band_codes(*skor_cols[p], band_codes[p]);
     }
 
-    FirmColumns out;
-    out.has_ml = ml_prob || ml_neden;
-    // The members' names and brackets, then each row's cells.
-    size_t used = 64 + arrays.size() * 24 + np * 4;
-    std::vector<size_t> mark(arrays.size() + 2 * np);
-    for (size_t r : order) {
-        size_t before = 0;
-        for (size_t a = 0; a < arrays.size(); ++a) before += (mark[a] = arrays[a].text.size());
-        for (size_t p = 0; p < np; ++p) {
-            before += (mark[arrays.size() + p] = skor[p].text.size());
-            before += (mark[arrays.size() + np + p] = risk[p].text.size());
-        }
+    // Every array, so a row's cells can be measured and taken back as one.
+    std::vector<JsonArray*> every;
+    for (auto& a : arrays) every.push_back(&a);
+    for (auto& a : skor) every.push_back(&a);
+    for (auto& a : risk) every.push_back(&a);
+    auto total_size = [&] {
+        size_t n = 0;
+        for (const JsonArray* a : every) n += a->text.size();
+        return n;
+    };
 
-        std::string key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
+    FirmColumns out;
+    // The members' names and brackets, then each row's cells and band characters.
+    size_t used = 64 + arrays.size() * 24 + np * 4;
+    std::vector<size_t> mark(every.size());
+    for (size_t r : order) {
+        for (size_t a = 0; a < every.size(); ++a) mark[a] = every[a]->text.size();
+        const size_t before = total_size();
+
+        const std::string key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
         std::string& m = arrays[0].text;
         m += ',';
         if (muta && !muta->is_null(r)) append_json_text(m, key); else m += "null";
@@ -148,18 +154,12 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
             if (risk_cols[p]) append_whole_risk(risk[p].text, *risk_cols[p], r); else risk[p].text += "null";
         }
 
-        size_t after = 0;
-        for (const auto& a : arrays) after += a.text.size();
-        for (size_t p = 0; p < np; ++p) after += skor[p].text.size() + risk[p].text.size() + 1;
-        if (used + after - before > budget) {
-            for (size_t a = 0; a < arrays.size(); ++a) arrays[a].text.resize(mark[a]);
-            for (size_t p = 0; p < np; ++p) {
-                skor[p].text.resize(mark[arrays.size() + p]);
-                risk[p].text.resize(mark[arrays.size() + np + p]);
-            }
+        const size_t row_size = total_size() - before + np;  // np: one band character per period
+        if (used + row_size > budget) {
+            for (size_t a = 0; a < every.size(); ++a) every[a]->text.resize(mark[a]);
             break;
         }
-        used += after - before;
+        used += row_size;
         for (size_t p = 0; p < np; ++p) {
             const uint8_t code = skor_cols[p] ? band_codes[p][r] : core::NO_BAND;
             bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);

@@ -27,7 +27,6 @@ namespace tarvo::ronnel {
 struct FirmColumns {
     std::string json;   // the four members
     int64_t kept = 0;   // rows written (a prefix of the order)
-    bool has_ml = false;
 };
 
 // `order`: row positions of `rows` to write, in page order. `periods`: the text forms of the
