@@ -161,26 +161,26 @@
     var num = Tarvo.textCell(Tarvo.fmtNum);
     var desc = { headerSortStartingDir: "desc", hozAlign: "right" };
     function column(title, field, formatter, more) {
-      var c = { title: title, field: field, formatter: formatter, minWidth: 70 };
+      var c = { title: title, field: field, formatter: formatter, minWidth: 70, headerWordWrap: true };
       for (var k in more || {}) c[k] = more[k];
       return c;
     }
     var COLUMNS = [
-      column("Muta", "muta", Tarvo.textCell(), { width: 90 }),
-      column("Unvan", "unvan", Tarvo.textCell(), { widthGrow: 3, minWidth: 180 }),
+      column("Muta", "muta", Tarvo.textCell(), { width: 80 }),
+      column("Unvan", "unvan", Tarvo.textCell(), { widthGrow: 3, minWidth: 160 }),
       column("Segment", "segment", Tarvo.textCell(), { width: 90 }),
-      column("Şube", "sube", Tarvo.textCell(), { width: 110 }),
-      column("Bölge", "bolge", Tarvo.textCell(), { width: 130 }),
+      column("Şube", "sube", Tarvo.textCell(), { width: 95 }),
+      column("Bölge", "bolge", Tarvo.textCell(), { width: 105 }),
       column("Son skor", "son_skor", Tarvo.textCell(Tarvo.fmtScore), Object.assign({ width: 90 }, desc)),
-      column("Bant", "bant", function (c) { return Tarvo.bandNode(c.getValue()); }, { width: 95 }),
-      column("Son risk", "son_risk", num, Object.assign({ width: 130 }, desc)),
-      column("Risk değişimi", "risk_degisim", num, Object.assign({ width: 120 }, desc)),
+      column("Bant", "bant", function (c) { return Tarvo.bandNode(c.getValue()); }, { width: 85 }),
+      column("Son risk", "son_risk", num, Object.assign({ width: 120 }, desc)),
+      column("Risk değişimi", "risk_degisim", num, Object.assign({ width: 125 }, desc)),
       column("İşaretler", "isaretler", function (c) {
         var i = c.getRow().getData().i;
         return document.createTextNode(Tarvo.FLAGS.filter(function (f) { return rows[f[0]] && rows[f[0]][i] === 1; })
           .map(function (f) { return f[1]; }).join(", "));
-      }, { headerSort: false, width: 130 }),
-      column("Neden", "neden", Tarvo.textCell(), { widthGrow: 2, minWidth: 160 }),
+      }, { headerSort: false, width: 115 }),
+      column("Neden", "neden", Tarvo.textCell(), { widthGrow: 2, minWidth: 140 }),
     ];
     if (data.hasMl) {
       COLUMNS.push(column("ML olasılığı", "ml_prob", Tarvo.textCell(Tarvo.fmtPct), Object.assign({ width: 100 }, desc)));
