@@ -209,6 +209,12 @@
       },
       columns: COLUMNS,
       placeholder: "Eşleşen firma yok",
+      // Rows take the keyboard focus; Enter opens the firm's detail.
+      rowFormatter: function (row) {
+        var el = row.getElement();
+        el.tabIndex = 0;
+        el.onkeydown = function (e) { if (e.key === "Enter") onSelect(row.getData().i); };
+      },
     }));
     table.on("rowClick", function (e, row) { onSelect(row.getData().i); });
     // "tarvo:table": the first page of rows is in the grid (read by the benchmark).

@@ -87,6 +87,7 @@
     var detail = Tarvo.el("aside", { class: "detail", id: "firm-detail" });
     detail.hidden = true;
     function select(i) { Tarvo.showDetail(data, detail, i); }
+    document.addEventListener("keydown", function (e) { if (e.key === "Escape") detail.hidden = true; });
     var defs = [
       { id: "firmalar", label: "Firmalar", build: function (p) { Tarvo.firms = new Tarvo.FirmTab(data, p, select); } },
       { id: "trend", label: "Trend listeleri", build: function (p) { new Tarvo.TrendTab(data, p, select); } },

@@ -110,6 +110,15 @@ async function main() {
       assert.deepEqual(points, [expect.n_periods, expect.n_periods]);
       assert.equal(await p.$$eval("#detail-periods tr", (r) => r.length), expect.n_periods + 1);
       await p.click("#firm-detail .close");
+      assert.equal(await p.$eval("#firm-detail", (d) => d.hidden), true);
+    });
+    await check("the keyboard opens and closes a firm's detail", async () => {
+      await p.focus("#firm-grid .tabulator-row >> nth=1");
+      await p.keyboard.press("Enter");
+      const muta = (await gridColumn(p, "muta"))[1];
+      assert.ok((await p.textContent("#detail-title")).startsWith(muta + " — "));
+      await p.keyboard.press("Escape");
+      assert.equal(await p.$eval("#firm-detail", (d) => d.hidden), true);
     });
     await check("a branch named like markup is shown as text", async () => {
       const options = await p.$$eval("select[data-filter='sube'] option", (o) => o.map((x) => x.textContent));
