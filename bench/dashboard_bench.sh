@@ -3,14 +3,7 @@
 # Chromium: page open until the table shows, search and sort over every embedded row.
 #   bench/dashboard_bench.sh [FIRMS] [PERIODS]     (after `make bench`)
 set -euo pipefail
-firms=${1:-100000}
-periods=${2:-24}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/db"
-"$build/bench/silver_warehouse_gen" "$work/db/ovik.duckdb" "$firms" "$periods"
+source "$(dirname "$0")/generated_warehouse.sh"
 "$build/tarvo" marts "$work/db/ovik.duckdb" >/dev/null
 for run in 1 2 3; do
   echo "run $run"
