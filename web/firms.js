@@ -161,17 +161,17 @@
     var num = Tarvo.textCell(Tarvo.fmtNum);
     var desc = { headerSortStartingDir: "desc", hozAlign: "right" };
     function column(title, field, formatter, more) {
-      var c = { title: title, field: field, formatter: formatter, minWidth: 70, headerWordWrap: true };
+      var c = { title: title, field: field, formatter: formatter, minWidth: 70 };
       for (var k in more || {}) c[k] = more[k];
       return c;
     }
     var COLUMNS = [
       column("Muta", "muta", Tarvo.textCell(), { width: 80 }),
       column("Unvan", "unvan", Tarvo.textCell(), { widthGrow: 3, minWidth: 160 }),
-      column("Segment", "segment", Tarvo.textCell(), { width: 90 }),
+      column("Segment", "segment", Tarvo.textCell(), { width: 95 }),
       column("Şube", "sube", Tarvo.textCell(), { width: 95 }),
       column("Bölge", "bolge", Tarvo.textCell(), { width: 105 }),
-      column("Son skor", "son_skor", Tarvo.textCell(Tarvo.fmtScore), Object.assign({ width: 90 }, desc)),
+      column("Son skor", "son_skor", Tarvo.textCell(Tarvo.fmtScore), Object.assign({ width: 100 }, desc)),
       column("Bant", "bant", function (c) { return Tarvo.bandNode(c.getValue()); }, { width: 85 }),
       column("Son risk", "son_risk", num, Object.assign({ width: 120 }, desc)),
       column("Risk değişimi", "risk_degisim", num, Object.assign({ width: 125 }, desc)),
@@ -209,14 +209,18 @@
       },
       columns: COLUMNS,
       placeholder: "Eşleşen firma yok",
-      // Rows take the keyboard focus; Enter opens the firm's detail.
-      rowFormatter: function (row) {
-        var el = row.getElement();
-        el.tabIndex = 0;
-        el.onkeydown = function (e) { if (e.key === "Enter") onSelect(row.getData().i); };
-      },
     }));
     table.on("rowClick", function (e, row) { onSelect(row.getData().i); });
+    // Rows take the keyboard focus; Enter opens the firm's detail (one listener for the grid, no
+    // per-row formatter, which would slow every redraw).
+    table.on("renderComplete", function () {
+      gridEl.querySelectorAll(".tabulator-row:not([tabindex])").forEach(function (r) { r.tabIndex = 0; });
+    });
+    gridEl.addEventListener("keydown", function (e) {
+      if (e.key !== "Enter" || !e.target.classList.contains("tabulator-row")) return;
+      var row = table.getRows("visible").find(function (r) { return r.getElement() === e.target; });
+      if (row) onSelect(row.getData().i);
+    });
     // "tarvo:table": the first page of rows is in the grid (read by the benchmark).
     table.on("dataProcessed", function () {
       if (!performance.getEntriesByName("tarvo:table").length) performance.mark("tarvo:table");
