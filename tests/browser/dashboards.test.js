@@ -49,11 +49,11 @@ async function clean(events) {
 }
 
 const countText = (page) => page.textContent("#firm-count");
+// Types into the search box and waits until the grid shows the answer.
 async function search(page, text) {
+  const before = await page.evaluate(() => window.Tarvo.perf.answered);
   await page.fill("input[type=search]", text);
-  await page.waitForFunction((t) => window.Tarvo.firms && document.querySelector("input[type=search]").value === t
-    && window.Tarvo.perf.last >= 0, text);
-  await page.waitForTimeout(50);
+  await page.waitForFunction((n) => window.Tarvo.perf.answered > n, before);
 }
 const gridColumn = (page, field) => page.$$eval("#firm-grid .tabulator-row .tabulator-cell[tabulator-field='" + field + "']",
   (cells) => cells.map((c) => c.textContent));
@@ -89,15 +89,20 @@ async function main() {
       const flags = await p.evaluate(() => window.Tarvo.FLAGS.map((f) => [f[0], f[1],
         window.Tarvo.data.rows[f[0]].filter((v) => v === 1).length]));
       const [key, label, n] = flags.find((f) => f[2] > 0);
+      const before = await p.evaluate(() => window.Tarvo.perf.answered);
       await p.check("input[data-flag='" + key + "']");
-      await p.waitForFunction((t) => document.querySelector("#firm-count").textContent === t, grouped(n) + " firma");
+      await p.waitForFunction((b) => window.Tarvo.perf.answered > b, before);
+      assert.equal(await countText(p), grouped(n) + " firma");
       for (const marks of await gridColumn(p, "isaretler")) assert.ok(marks.includes(label), marks);
+      const checked = await p.evaluate(() => window.Tarvo.perf.answered);
       await p.uncheck("input[data-flag='" + key + "']");
+      await p.waitForFunction((b) => window.Tarvo.perf.answered > b, checked);
     });
     await check("sorting by latest risk puts the largest first", async () => {
+      const before = await p.evaluate(() => window.Tarvo.perf.answered);
       await p.click(".tabulator-col[tabulator-field='son_risk']");
-      await p.waitForFunction(() => document.querySelector(".tabulator-col[tabulator-field='son_risk']").getAttribute("aria-sort") === "descending");
-      await p.waitForTimeout(100);
+      await p.waitForFunction((b) => window.Tarvo.perf.answered > b, before);
+      assert.equal(await p.getAttribute(".tabulator-col[tabulator-field='son_risk']", "aria-sort"), "descending");
       const max = await p.evaluate(() => Math.max(...window.Tarvo.data.rows.son_risk));
       const shown = (await gridColumn(p, "son_risk")).map((t) => Number(t.replace(/\./g, "")));
       assert.equal(shown[0], max);
@@ -123,8 +128,9 @@ async function main() {
     await check("a branch named like markup is shown as text", async () => {
       const options = await p.$$eval("select[data-filter='sube'] option", (o) => o.map((x) => x.textContent));
       assert.ok(options.includes(expect.xss_branch), options.join("|"));
+      const before = await p.evaluate(() => window.Tarvo.perf.answered);
       await p.selectOption("select[data-filter='sube']", expect.xss_branch);
-      await p.waitForTimeout(100);
+      await p.waitForFunction((b) => window.Tarvo.perf.answered > b, before);
       for (const b of await gridColumn(p, "sube")) assert.equal(b, expect.xss_branch);
       assert.equal(await p.$$eval("script:not([type])", (s) => s.length), 3);  // the two libraries and our page code
     });
