@@ -133,22 +133,22 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
         admin_json = std::move(admin.json);
         notes.insert(notes.end(), admin.notes.begin(), admin.notes.end());
     }
-    const std::string cut_note_tail = ": sayfa boyut sınırı (" + limit_text(options.max_size_mb) +
-                                      ") nedeniyle en düşük riskli firmalar çıkarıldı";
+    auto cut_note = [&](int64_t kept) {
+        return count_text(n_passed) + " firmadan " + count_text(kept) + " tanesi gösteriliyor: sayfa boyut sınırı (" +
+               limit_text(options.max_size_mb) + ") nedeniyle en düşük riskli firmalar çıkarıldı";
+    };
     std::string rest = ",\"meta\":" + meta_json(periods, meta) + ",\"flow_matrix\":" +
                        part_json(scoreboard, "flow_matrix") + ",\"band_snapshot\":" +
                        part_json(scoreboard, "band_snapshot") + ",\"admin\":" + admin_json + "}";
     // The header at its largest: every count at full width and the cut note present.
     std::vector<std::string> widest = notes;
-    widest.push_back(count_text(n_passed) + " firmadan " + count_text(n_passed) + " tanesi gösteriliyor" + cut_note_tail);
+    widest.push_back(cut_note(n_passed));
     const size_t fixed = rest.size() + page_json(mode, n_rows, n_passed, n_passed, widest).size() + kSlack;
     const size_t budget = fixed < data_room ? data_room - fixed : 0;
 
     const FirmColumns firms = build_firm_columns(*rows, order, periods, read_branch_names(ref_csv_path),
                                                  scoreboard.get("diag_index"), budget);
-    if (firms.kept < n_passed)
-        notes.push_back(count_text(n_passed) + " firmadan " + count_text(firms.kept) + " tanesi gösteriliyor" +
-                        cut_note_tail);
+    if (firms.kept < n_passed) notes.push_back(cut_note(firms.kept));
 
     core::AtomicFile file(html_path);
     std::ostream& os = file.stream();
