@@ -6,7 +6,7 @@
 #   make install PREFIX=DIR  build and install (bin/tarvo, lib/libduckdb.so, share/tarvo/sql/bronze)
 #   make clean               remove build/
 # Every target that configures first runs scripts/bootstrap when third_party/duckdb is missing and
-# TARVO_DUCKDB_ROOT is unset. CMAKE_ARGS passes extra options to the configure step,
+# TARVO_DUCKDB_ROOT is unset, or when the npm packages of the dashboards are missing. CMAKE_ARGS passes extra options to the configure step,
 # e.g. make CMAKE_ARGS=-DTARVO_WERROR=ON; JOBS sets the build's parallelism (default 2).
 
 BUILD_DIR  ?= build
@@ -28,9 +28,12 @@ build: configure
 
 # DuckDB comes from scripts/bootstrap unless TARVO_DUCKDB_ROOT names another build.
 duckdb:
-	@if [ -z "$$TARVO_DUCKDB_ROOT" ] && { [ ! -f third_party/duckdb/include/duckdb.h ] \
-	      || [ ! -f third_party/duckdb/lib/libduckdb.so ]; }; then \
-	  echo "third_party/duckdb is missing: running scripts/bootstrap"; \
+	@if { [ -z "$$TARVO_DUCKDB_ROOT" ] && { [ ! -f third_party/duckdb/include/duckdb.h ] \
+	      || [ ! -f third_party/duckdb/lib/libduckdb.so ]; }; } \
+	    || [ ! -f third_party/npm/node_modules/playwright-core/.bootstrap-stamp ] \
+	    || [ ! -f third_party/npm/node_modules/echarts/.bootstrap-stamp ] \
+	    || [ ! -f third_party/npm/node_modules/tabulator-tables/.bootstrap-stamp ]; then \
+	  echo "third_party/duckdb or third_party/npm is missing: running scripts/bootstrap"; \
 	  bash scripts/bootstrap </dev/null; \
 	fi
 

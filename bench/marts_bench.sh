@@ -3,14 +3,7 @@
 # wall time and peak resident memory from /usr/bin/time -v.
 #   bench/marts_bench.sh [FIRMS] [PERIODS]     (after `make bench`)
 set -euo pipefail
-firms=${1:-100000}
-periods=${2:-24}
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/db"
-"$build/bench/silver_warehouse_gen" "$work/db/ovik.duckdb" "$firms" "$periods"
+source "$(dirname "$0")/generated_warehouse.sh"
 /usr/bin/time -v "$build/tarvo" marts "$work/db/ovik.duckdb" >"$work/out.txt" 2>"$work/time.txt"
 grep -E "scoreboard:|segment" "$work/out.txt"
 grep -E "Elapsed \(wall clock\)|Maximum resident set size" "$work/time.txt"

@@ -1,35 +1,48 @@
 #include "tarvo/pipeline/ronnel/render.hpp"
 
+#include <cmath>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "support/silver_warehouse.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
+#include "tarvo/pipeline/ronnel/page_frame.hpp"
+#include "tarvo/pipeline/ronnel/page_json.hpp"
 
 namespace {
 
 using namespace tarvo;
 namespace fs = std::filesystem;
 
-core::Document scoreboard(size_t n_rows) {
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// `n_rows` firms over the periods 2401 and 2402; firm i has latest risk 1000 - i unless `risks`
+// gives them, and name "Firma i" (firm 0 carries markup in its name).
+core::Document scoreboard(size_t n_rows, std::vector<int64_t> risks = {}) {
     core::Table t;
     std::vector<std::optional<std::string>> muta, unvan, seg;
     std::vector<std::optional<int64_t>> risk, score, sube;
+    std::vector<std::optional<double>> r2402;
     for (size_t i = 0; i < n_rows; ++i) {
         muta.push_back(std::to_string(i));
         unvan.push_back(i == 0 ? "<script>alert('x')</script> & Co" : "Firma " + std::to_string(i));
         seg.push_back(i % 2 ? "KOBI" : "KUR-TIC");
-        risk.push_back(static_cast<int64_t>(1000 - i));
+        risk.push_back(risks.empty() ? static_cast<int64_t>(1000 - i) : risks[i]);
         score.push_back(static_cast<int64_t>(i * 90 % 1000));
         sube.push_back(12);
+        r2402.push_back(1234.5 + static_cast<double>(i));
     }
     t.set("muta", core::Column::of_str(muta));
     t.set("unvan", core::Column::of_str(unvan));
     t.set("segment", core::Column::of_str(seg));
     t.set("sube_kodu", core::Column::of_i64(sube));
     t.set("ovik2402", core::Column::of_i64(score));
+    t.set("r2402", core::Column::of_f64(r2402));
     t.set("son_risk", core::Column::of_i64(risk));
     core::Dict meta;
+    meta.set("donemler", core::Document(core::List{core::Document("2401"), core::Document("2402")}));
     meta.set("son_donem", "2402");
     core::Dict doc;
     doc.set("meta", core::Document(std::move(meta)));
@@ -37,7 +50,22 @@ core::Document scoreboard(size_t n_rows) {
     return core::Document(std::move(doc));
 }
 
-TEST(RenderHtml, EscapesTextAndShowsFilteredRowsWithNames) {
+// The page's data element.
+std::string page_data(const std::string& page) {
+    const std::string open = "<script type=\"application/json\" id=\"tarvo-data\">";
+    const size_t from = page.find(open);
+    EXPECT_NE(from, std::string::npos);
+    const size_t begin = from + open.size();
+    return page.substr(begin, page.find("</script>", begin) - begin);
+}
+
+// A size limit leaving `room` bytes beside the page's code and libraries.
+double limit_with_room(size_t room) {
+    return static_cast<double>(ronnel::page_frame("x").before_data.size() +
+                               ronnel::page_frame("x").after_data.size() + room) / kMiB;
+}
+
+TEST(RenderHtml, EscapesTextAndHoldsFilteredRowsWithNames) {
     fixtures::TempDir dir("render");
     core::write_file_atomic(dir.path() / "ref.csv",
                             "sube_kodu,sube_adi,bolge_kodu,bolge_adi\r\n12,\"Kadıköy, Merkez\",3,İstanbul\r\n");
@@ -45,38 +73,102 @@ TEST(RenderHtml, EscapesTextAndShowsFilteredRowsWithNames) {
     options.row_filter = [](const core::RowView& row) { return row.get("segment") == core::Value("KUR-TIC"); };
     ronnel::render_html(scoreboard(4), dir.path() / "p.html", dir.path() / "ref.csv", options);
     const std::string page = core::read_file(dir.path() / "p.html");
+    const std::string data = page_data(page);
     EXPECT_EQ(page.find("<script>alert"), std::string::npos);
-    EXPECT_NE(page.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Co"), std::string::npos);
-    EXPECT_NE(page.find("Gösterilen firma: 2"), std::string::npos);
-    EXPECT_EQ(page.find("Firma 1<"), std::string::npos);  // a KOBI row
-    EXPECT_NE(page.find("Kadıköy, Merkez"), std::string::npos);
-    EXPECT_NE(page.find("class=\"band-0-325\">0-325<"), std::string::npos);  // scores 0 and 180
+    EXPECT_EQ(data.find('<'), std::string::npos);
+    EXPECT_NE(data.find("\\u003cscript\\u003ealert('x')\\u003c/script\\u003e \\u0026 Co"), std::string::npos);
+    EXPECT_NE(data.find("\"mode\":\"yonetici\""), std::string::npos);
+    EXPECT_NE(data.find("\"n_rows\":4,\"n_passed\":2,\"n_shown\":2"), std::string::npos);
+    EXPECT_NE(data.find("\"4 firmadan 2 tanesi: yönetici filtresi\""), std::string::npos);
+    EXPECT_NE(data.find("\"muta\":[\"0\",\"2\"]"), std::string::npos);  // the KOBI rows 1 and 3 are left out
+    EXPECT_NE(data.find("\"sube\":[\"Kadıköy, Merkez\",\"Kadıköy, Merkez\"]"), std::string::npos);
+    EXPECT_NE(data.find("\"bolge\":[\"İstanbul\",\"İstanbul\"]"), std::string::npos);
+    EXPECT_NE(data.find("\"bant\":[\"--\",\"00\"]"), std::string::npos);  // no 2401 scores; 0 and 180
+    EXPECT_NE(data.find("\"risk\":[[null,null],[1234,1236]]"), std::string::npos);  // whole lira, halves to even
+    EXPECT_NE(page.find("<title>OVIK Erken Uyarı Skorbordu — Yönetici</title>"), std::string::npos);
+    EXPECT_NE(page.find("default-src 'none'"), std::string::npos);
 }
 
-TEST(RenderHtml, ExtraDataCannotCloseTheScriptElement) {
+TEST(RenderHtml, DataCannotCloseTheScriptElementAndHasNoNaN) {
     core::Dict extra;
     extra.set("page_mode", "admin");
     extra.set("note", "</script><img src=x onerror=alert(1)>\xE2\x80\xA8");
+    extra.set("mean", std::numeric_limits<double>::quiet_NaN());
+    extra.set("list", core::Document(core::List{core::Document(std::numeric_limits<double>::infinity()),
+                                                core::Document(0.5)}));
     const std::string json = ronnel::script_safe_json(core::Document(std::move(extra)));
     EXPECT_EQ(json.find('<'), std::string::npos);
     EXPECT_EQ(json.find("\xE2\x80\xA8"), std::string::npos);
     EXPECT_NE(json.find("\\u003c/script\\u003e"), std::string::npos);
+    EXPECT_NE(json.find("\"mean\":null,\"list\":[null,0.5]"), std::string::npos);
 }
 
-TEST(RenderHtml, SizeLimitKeepsTheFirstRowsAndSaysHowManyWereLeftOut) {
+TEST(RenderHtml, SizeLimitCutsTheLowestRisksFirstAndSaysSo) {
     fixtures::TempDir dir("render_limit");
+    // Risks out of order: the rows kept must be the highest risks, not the first rows.
+    std::vector<int64_t> risks;
+    for (int64_t i = 0; i < 2000; ++i) risks.push_back((i * 7919) % 2000);
     ronnel::RenderOptions options;
-    options.max_size_mb = 0.02;  // about 20 KB
-    ronnel::render_html(scoreboard(2000), dir.path() / "p.html", dir.path() / "missing.csv", options);
+    options.max_size_mb = limit_with_room(40000);
+    ronnel::render_html(scoreboard(2000, risks), dir.path() / "p.html", dir.path() / "missing.csv", options);
     const std::string page = core::read_file(dir.path() / "p.html");
-    EXPECT_LE(page.size(), static_cast<size_t>(0.02 * 1024 * 1024));
-    const auto shown_at = page.find("Gösterilen firma: ");
-    ASSERT_NE(shown_at, std::string::npos);
-    const int shown = std::stoi(page.substr(shown_at + std::string("Gösterilen firma: ").size()));
-    EXPECT_GT(shown, 10);
-    EXPECT_NE(page.find("Boyut sınırı nedeniyle " + std::to_string(2000 - shown) + " firma gösterilmedi."),
+    EXPECT_LE(page.size(), static_cast<size_t>(options.max_size_mb * kMiB));
+    const std::string data = page_data(page);
+    const auto at = data.find("\"n_shown\":");
+    ASSERT_NE(at, std::string::npos);
+    const int shown = std::stoi(data.substr(at + 10));
+    EXPECT_GT(shown, 100);
+    EXPECT_LT(shown, 2000);
+    EXPECT_NE(data.find("\"2.000 firmadan " + std::to_string(shown) + " tanesi gösteriliyor: sayfa boyut sınırı"),
               std::string::npos);
-    EXPECT_NE(page.find("<td>Firma 1</td>"), std::string::npos);  // the first rows are the ones kept
+    const auto risk_at = data.find("\"son_risk\":[");
+    ASSERT_NE(risk_at, std::string::npos);
+    EXPECT_EQ(data.compare(risk_at, 22, "\"son_risk\":[1999,1998,"), 0);
+    EXPECT_NE(data.find("," + std::to_string(2000 - shown) + "]"), std::string::npos);  // the smallest kept
+}
+
+TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {
+    fixtures::TempDir dir("render_admin");
+    core::Dict full;  // about 300 KB of findings
+    for (int i = 0; i < 3000; ++i) {
+        core::Dict period;
+        period.set("bulgular", core::Document(core::List{core::Document(std::string(80, 'x'))}));
+        period.set("yeni_gruplar", core::Document::empty_list());
+        core::Dict firm;
+        firm.set("2402", core::Document(std::move(period)));
+        full.set(std::to_string(i), core::Document(std::move(firm)));
+    }
+    core::Dict extra;
+    extra.set("backtest_summary", core::Document());
+    extra.set("backtest_firma", core::Document());
+    extra.set("ml_predictions", core::Document::empty_list());
+    extra.set("diag_index_full", core::Document(std::move(full)));
+    extra.set("page_mode", "admin");
+    const core::Document extra_doc(std::move(extra));
+    ronnel::RenderOptions options;
+    options.max_size_mb = limit_with_room(100000);
+    options.extra_data = &extra_doc;
+    ronnel::render_html(scoreboard(50), dir.path() / "p.html", dir.path() / "missing.csv", options);
+    const std::string page = core::read_file(dir.path() / "p.html");
+    EXPECT_LE(page.size(), static_cast<size_t>(options.max_size_mb * kMiB));
+    const std::string data = page_data(page);
+    EXPECT_NE(data.find("\"n_shown\":50"), std::string::npos);
+    EXPECT_NE(data.find("\"diag_index_full\":null"), std::string::npos);
+    EXPECT_NE(data.find("Tanı bulguları (0,4 MB) sayfa boyut sınırına sığmadığı için bu sayfada gösterilmiyor."),
+              std::string::npos);
+    EXPECT_NE(page.find("<title>OVIK Erken Uyarı Skorbordu — Admin</title>"), std::string::npos);
+}
+
+TEST(RenderHtml, MlFieldsAppearOnlyWhenTheRowsCarryThem) {
+    fixtures::TempDir dir("render_ml");
+    core::Document with_ml = scoreboard(2);
+    with_ml["rows"].as_rows().set("_ml_yi_prob", core::Column::of_f64({0.4567, std::nullopt}));
+    with_ml["rows"].as_rows().set("_ml_neden", core::Column::of_str({"skor 3 dönemde +210", std::nullopt}));
+    ronnel::render_html(with_ml, dir.path() / "ml.html", dir.path() / "missing.csv");
+    ronnel::render_html(scoreboard(2), dir.path() / "plain.html", dir.path() / "missing.csv");
+    const std::string ml = page_data(core::read_file(dir.path() / "ml.html"));
+    EXPECT_NE(ml.find("\"ml_prob\":[0.4567,null],\"ml_neden\":[\"skor 3 dönemde +210\",null]"), std::string::npos);
+    EXPECT_EQ(page_data(core::read_file(dir.path() / "plain.html")).find("ml_prob"), std::string::npos);
 }
 
 TEST(RenderHtml, RejectsAScoreboardThatIsNotAMapping) {

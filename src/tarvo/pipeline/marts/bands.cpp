@@ -11,15 +11,8 @@ namespace tarvo::marts {
 
 namespace {
 
-// Band position of a finite number, compared as it is (branch-free: scores are random
-// enough that branches on them mispredict).
-template <class N>
-uint8_t band_of_number(N x) {
-    return static_cast<uint8_t>(static_cast<int>(x >= 325) + static_cast<int>(x >= 500) +
-                                static_cast<int>(x >= 825));
-}
-
-bool is_missing_marker(std::string_view t) { return t == "None" || t == "<NA>" || t == "nan"; }
+using core::band_of_number;
+using core::is_missing_marker;
 
 core::Value band_label(uint8_t code) {
     if (code == NO_BAND) return core::Value();
@@ -59,35 +52,6 @@ core::Value _score_to_band(const core::Value& ovik_val) {
     }
     if (!std::isfinite(x)) return core::Value();
     return band_label(band_of_number(std::trunc(x)));
-}
-
-std::vector<uint8_t> _score_to_band_codes(const core::Column& series) {
-    std::vector<uint8_t> codes;
-    _score_to_band_codes(series, codes);
-    return codes;
-}
-
-void _score_to_band_codes(const core::Column& series, std::vector<uint8_t>& codes) {
-    const size_t n = series.size();
-    codes.assign(n, NO_BAND);
-    for (size_t i = 0; i < n; ++i) {
-        if (series.is_int_cell(i)) {
-            int64_t v = series.int_at(i);
-            codes[i] = v == -1 ? BAND_YI : band_of_number(v);
-        } else if (series.is_double_cell(i)) {
-            double x = series.double_at(i);
-            if (std::isfinite(x)) codes[i] = band_of_number(x);
-        } else if (series.is_text_cell(i)) {
-            const std::string& t = series.text_at(i);
-            if (t == "YI" || t == "-1") {
-                codes[i] = BAND_YI;
-            } else if (!t.empty() && !is_missing_marker(t)) {
-                auto x = core::parse_number(t);
-                if (x && std::isfinite(*x)) codes[i] = band_of_number(*x);
-            }
-        }
-        // null and boolean cells have no band
-    }
 }
 
 core::Column _score_to_band_vec(const core::Column& series) {

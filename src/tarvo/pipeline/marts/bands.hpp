@@ -1,14 +1,7 @@
 // Score bands and the value normalisers of the mart builder.
 //
-// An early-warning score is a number from 0 to 1000, or the marker "YI" (the source writes -1
-// for a firm in the YI state). The marts group scores into four bands plus "YI":
-//   "0-325"     below 325 (negative values included)
-//   "325-500"   325 up to but not including 500
-//   "500-825"   500 up to but not including 825
-//   "825-1000"  825 and above (values above 1000 included)
-//   "YI"        the YI marker
-// Each band includes its lower bound. The labels' order in FLOW_BANDS is also their ascending
-// character-code order, so a band's position doubles as its sort key.
+// The band rule itself (labels, positions, the column rule) lives in core/score_bands, below both
+// the marts and the dashboards; the marts read it under the names used here.
 //
 // Every operation here is pure and reports no error: bad input gives null.
 //
@@ -26,23 +19,19 @@
 //     and _safe_int give null; _safe_int_series reads them as the whole numbers 1 and 0.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "tarvo/core/column.hpp"
+#include "tarvo/core/score_bands.hpp"
 #include "tarvo/core/value.hpp"
 
 namespace tarvo::marts {
 
-// The band labels, in order.
-inline constexpr std::array<std::string_view, 5> FLOW_BANDS = {"0-325", "325-500", "500-825",
-                                                               "825-1000", "YI"};
-
-// Position of a band in FLOW_BANDS; NO_BAND marks a value without one.
-inline constexpr uint8_t BAND_YI = 4;
-inline constexpr uint8_t NO_BAND = 0xFF;
+using core::BAND_YI;
+using core::FLOW_BANDS;
+using core::NO_BAND;
 
 // Band of one score value, or null:
 //   null -> null; the text "YI", the int -1 or the double -1.0 -> "YI";
@@ -61,10 +50,16 @@ core::Column _score_to_band_vec(const core::Column& series);
 
 // The same rule as _score_to_band_vec, as band positions (index into FLOW_BANDS, NO_BAND for
 // none): the form the flow matrix and band snapshot group by, with no text per cell.
-std::vector<uint8_t> _score_to_band_codes(const core::Column& series);
+inline std::vector<uint8_t> _score_to_band_codes(const core::Column& series) {
+    std::vector<uint8_t> codes;
+    core::score_band_codes(series, codes);
+    return codes;
+}
 // The same into `codes` (resized to the column's length), so a caller banding many columns
 // reuses one buffer.
-void _score_to_band_codes(const core::Column& series, std::vector<uint8_t>& codes);
+inline void _score_to_band_codes(const core::Column& series, std::vector<uint8_t>& codes) {
+    core::score_band_codes(series, codes);
+}
 
 // A whole number or null: null and the text forms "None", "<NA>", "nan", "" give null; an int
 // is returned unchanged; otherwise the text form is read as a number and truncated toward zero

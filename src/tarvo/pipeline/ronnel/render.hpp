@@ -1,13 +1,22 @@
-// The HTML renderer: one self-contained dashboard page per call.
+// The HTML renderer: one self-contained, interactive dashboard page per call.
 //
-// render_html(scoreboard, html_path, ref_csv_path, options) writes `html_path` (atomically)
-// showing the scoreboard rows that pass `row_filter` (all rows without one), in scoreboard order:
-// firm, name, segment, branch and region (names from the branch reference CSV), latest risk,
-// latest score and its band, and the trending reason. Every text is HTML-escaped; the
-// administrator data (`extra_data`) is embedded as JSON inside a <script> element with "<", ">",
-// "&" and the line separators escaped, so no value can end the element. When the page would
-// exceed `max_size_mb` megabytes, only the first rows that fit are shown and the page says how
-// many were left out. TypeError when `scoreboard` is not a mapping.
+// render_html(scoreboard, html_path, ref_csv_path, options) writes `html_path` (atomically): the
+// page code and libraries (embedded at build time, see page_frame.hpp) and the data as columnar
+// JSON (see firm_columns.hpp). The page opens from disk with no network at view time.
+//
+// Rows: those that pass `row_filter` (all rows without one), highest "son_risk" first. Page kind:
+// the admin page when `extra_data` carries "page_mode" "admin", the manager page when a row filter
+// is given, else the full page; the manager and admin pages say how many firms the filter kept.
+// Besides the rows the page holds the periods, the flow matrix and the band snapshot; the admin
+// page also the admin view (admin_view.hpp).
+//
+// Size: the whole page, code and libraries included, stays within `max_size_mb` megabytes (MiB).
+// The admin view may take at most half of the room left beside the code (its largest parts are
+// left out first, with a note), so admin data never empties the firm table; the rows fill the
+// rest, and when they do not all fit the lowest-risk rows are left out and the page says
+// "N firmadan M tanesi gösteriliyor".
+//
+// TypeError when `scoreboard` is not a mapping; nothing is written then.
 #pragma once
 
 #include <filesystem>
@@ -27,11 +36,5 @@ struct RenderOptions {
 
 void render_html(const core::Document& scoreboard, const std::filesystem::path& html_path,
                  const std::filesystem::path& ref_csv_path, const RenderOptions& options = {});
-
-// Text with &, <, >, " and ' replaced by entities.
-std::string html_escape(std::string_view text);
-
-// JSON text made safe to embed inside a <script> element.
-std::string script_safe_json(const core::Document& doc);
 
 }  // namespace tarvo::ronnel

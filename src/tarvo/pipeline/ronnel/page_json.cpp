@@ -1,0 +1,87 @@
+#include "tarvo/pipeline/ronnel/page_json.hpp"
+
+#include <charconv>
+#include <cmath>
+
+#include "tarvo/core/json.hpp"
+#include "tarvo/core/value.hpp"
+
+namespace tarvo::ronnel {
+
+namespace {
+
+// A copy of the document with every non-finite real replaced by null (JSON has no NaN).
+core::Document finite_only(const core::Document& doc) {
+    switch (doc.kind()) {
+        case core::DocKind::real:
+            return std::isfinite(doc.as_real()) ? doc : core::Document();
+        case core::DocKind::list: {
+            core::List out;
+            out.reserve(doc.as_list().size());
+            for (const auto& e : doc.as_list()) out.push_back(finite_only(e));
+            return core::Document(std::move(out));
+        }
+        case core::DocKind::dict: {
+            core::Dict out;
+            out.reserve(doc.as_dict().size());
+            for (const auto& [k, v] : doc.as_dict()) out.set(k, finite_only(v));
+            return core::Document(std::move(out));
+        }
+        case core::DocKind::rows: {
+            core::Table t = doc.as_rows();
+            for (size_t c = 0; c < t.ncols(); ++c) {
+                core::Column& col = t.column(c);
+                for (size_t r = 0; r < col.size(); ++r)
+                    if (col.is_double_cell(r) && !std::isfinite(col.double_at(r))) col.set_null(r);
+            }
+            return core::Document::rows(std::move(t));
+        }
+        default:
+            return doc;
+    }
+}
+
+}  // namespace
+
+void append_script_safe(std::string& out, std::string_view json) {
+    for (size_t i = 0; i < json.size(); ++i) {
+        char c = json[i];
+        if (c == '<') out += "\\u003c";
+        else if (c == '>') out += "\\u003e";
+        else if (c == '&') out += "\\u0026";
+        else if (json.compare(i, 3, "\xE2\x80\xA8") == 0) { out += "\\u2028"; i += 2; }
+        else if (json.compare(i, 3, "\xE2\x80\xA9") == 0) { out += "\\u2029"; i += 2; }
+        else out += c;
+    }
+}
+
+void append_json_text(std::string& out, std::string_view text) {
+    append_script_safe(out, core::json_quote(text));
+}
+
+void append_json_cell(std::string& out, const core::Column& column, size_t row) {
+    column.visit(row, [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, core::Null>) {
+            out += "null";
+        } else if constexpr (std::is_same_v<T, bool>) {
+            out += v ? "true" : "false";
+        } else if constexpr (std::is_same_v<T, int64_t>) {
+            char buf[24];
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+            out.append(buf, end);
+        } else if constexpr (std::is_same_v<T, double>) {
+            out += std::isfinite(v) ? core::format_double(v) : "null";
+        } else {
+            append_json_text(out, v);
+        }
+    });
+}
+
+std::string script_safe_json(const core::Document& doc) {
+    std::string out;
+    append_script_safe(out, core::to_json(finite_only(doc), core::JsonStyle::compact));
+    return out;
+}
+
+}  // namespace tarvo::ronnel
