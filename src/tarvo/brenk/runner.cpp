@@ -8,6 +8,10 @@
 #include "tarvo/core/console.hpp"
 #include "tarvo/pipeline/dalmer/transforms.hpp"
 #include "tarvo/pipeline/marts/driver.hpp"
+#if TARVO_HAVE_PREDICTOR
+#include "tarvo/ml/backtest.hpp"
+#include "tarvo/ml/zavor/predictor.hpp"
+#endif
 
 namespace tarvo::brenk {
 
@@ -41,8 +45,12 @@ void run_pipeline(const fs::path& source_dir, const fs::path& db_path, const Run
     dalmer::run_transforms(db_path.string());
     const double transform_s = seconds_since(t1);
 
+#if TARVO_HAVE_PREDICTOR
+    if (options.use_predictor) ml::run_backtest(db_path.string(), zavor::kHorizon);
+#endif
+
     const auto t2 = Clock::now();
-    marts::run_marts(db_path, options.output_dir, options.file_suffix);
+    marts::run_marts(db_path, options.output_dir, options.file_suffix, options.use_predictor);
     const double marts_s = seconds_since(t2);
 
     core::console().line(timing_line(ingest_s, transform_s, marts_s));

@@ -17,9 +17,11 @@ struct RunOptions {
     ingest::MutaFilter muta_filter;        // normal-form muta texts to keep, or none
     std::optional<fs::path> output_dir;    // JSON and CSV outputs; default beside the db directory
     std::string file_suffix;               // appended to every output file's base name
+    bool use_predictor = true;             // false: no back-test step, no prediction step
 };
 
-// Runs ingest::run_ingest, dalmer::run_transforms and marts::run_marts on `db_path`; each step
+// Runs ingest::run_ingest, dalmer::run_transforms, the back-test (ml::run_backtest, when the
+// build has the predictor and use_predictor is set) and marts::run_marts on `db_path`; each step
 // prints its own lines. Then prints the wall time of each step on one line:
 //   "  Süreler: ingest 1.2 s, transform 0.4 s, marts 2.1 s"
 // (seconds with one decimal). A failing step ends the run with its error; no summary then.

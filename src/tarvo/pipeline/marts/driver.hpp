@@ -19,11 +19,13 @@
 
 namespace tarvo::marts {
 
-// Returns (scoreboard, trending) as they stand at the end of the run.
+// Returns (scoreboard, trending) as they stand at the end of the run. With use_predictor
+// false the prediction step only prints "  [ML] Skipping: predictor turned off (--no-predictor)"
+// and everything else is as in a build without the predictor.
 std::pair<core::Document, core::Document> run_marts(
     const std::filesystem::path& db_path,
     std::optional<std::filesystem::path> output_dir = std::nullopt,
-    const std::string& file_suffix = "");
+    const std::string& file_suffix = "", bool use_predictor = true);
 
 // The manager dashboard's row filter: KUR-TIC rows, KOBI rows among the run's top 10,000 KOBI
 // firms by latest risk, and any row whose latest risk is above 50,000,000.
