@@ -45,12 +45,12 @@ TEST(Backtest, FindsAPlantedSignalPeriodByPeriod) {
     vandel::Vandel con(db.string(), vandel::Access::read_only);
     // The model finds the overdue-days signal; the random score finds nothing; without yis
     // scores there is no yis AUC.
-    EXPECT_EQ(testing::query_rows(con, "SELECT donem, auc > 0.75 FROM backtest_ml ORDER BY 1"),
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT donem, auc > 0.75 FROM backtest_ml ORDER BY 1"),
               (Lines{"'2404' | True", "'2405' | True", "'2406' | True", "'2407' | True"}));
-    EXPECT_EQ(testing::query_rows(con, "SELECT bool_and(auc BETWEEN 0.4 AND 0.6) FROM backtest_eus"), (Lines{"True"}));
-    EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(*), COUNT(auc) FROM backtest_yis"), (Lines{"4 | 0"}));
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT bool_and(auc BETWEEN 0.4 AND 0.6) FROM backtest_eus"), (Lines{"True"}));
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(*), COUNT(auc) FROM backtest_yis"), (Lines{"4 | 0"}));
     // The three models are measured on the same firms and outcomes.
-    EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(DISTINCT (donem, tp + fn, tp + fp + fn + tn)) FROM "
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(DISTINCT (donem, tp + fn, tp + fp + fn + tn)) FROM "
                                        "(SELECT * FROM backtest_ml UNION ALL SELECT * FROM backtest_eus "
                                        "UNION ALL SELECT * FROM backtest_yis)"),
               (Lines{"4"}));
@@ -62,7 +62,7 @@ TEST(Backtest, ShuffledOutcomesGiveAChanceLevelAuc) {
     core::ConsoleCapture cap;
     ml::run_backtest(db.string(), 3, 4);
     vandel::Vandel con(db.string(), vandel::Access::read_only);
-    EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(*), bool_and(auc BETWEEN 0.4 AND 0.6) FROM backtest_ml"),
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(*), bool_and(auc BETWEEN 0.4 AND 0.6) FROM backtest_ml"),
               (Lines{"4 | True"}));
 }
 
@@ -79,24 +79,24 @@ TEST(Backtest, TablesHaveTheReadersColumnsAndTheMartsPrintThem) {
         vandel::Vandel con(db.string(), vandel::Access::read_only);
         for (const char* model : {"eus", "yis", "ml"}) {
             const std::string table = std::string("backtest_") + model;
-            EXPECT_EQ(testing::query_rows(con, "SELECT string_agg(column_name || ' ' || data_type, ', ' ORDER BY "
+            EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT string_agg(column_name || ' ' || data_type, ', ' ORDER BY "
                                                "ordinal_position) FROM information_schema.columns WHERE table_name = '" +
                                                    table + "'"),
                       (Lines{"'donem VARCHAR, tp BIGINT, fp BIGINT, fn BIGINT, tn BIGINT, precision_val DOUBLE, "
                              "recall_val DOUBLE, f1 DOUBLE, auc DOUBLE'"}))
                 << table;
-            EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(*) FROM " + table), (Lines{"3"})) << table;
-            EXPECT_EQ(testing::query_rows(con, "SELECT string_agg(column_name || ' ' || data_type, ', ' ORDER BY "
+            EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(*) FROM " + table), (Lines{"3"})) << table;
+            EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT string_agg(column_name || ' ' || data_type, ', ' ORDER BY "
                                                "ordinal_position) FROM information_schema.columns WHERE table_name = '" +
                                                    table + "_firma'"),
                       (Lines{"'entity_id VARCHAR, kategori VARCHAR'"}));
             // Every firm scored in the newest evaluated period is in exactly one category.
-            EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(*) = COUNT(DISTINCT entity_id), COUNT(*) = (SELECT "
+            EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(*) = COUNT(DISTINCT entity_id), COUNT(*) = (SELECT "
                                                "tp + fp + fn + tn FROM " + table + " ORDER BY donem DESC LIMIT 1) FROM " +
                                                    table + "_firma"),
                       (Lines{"True | True"}));
             const auto n = [&](const char* k) {
-                return testing::query_rows(con, "SELECT COUNT(*) FROM " + table + "_firma WHERE kategori = '" + k + "'")[0];
+                return tarvo::testing::query_rows(con, "SELECT COUNT(*) FROM " + table + "_firma WHERE kategori = '" + k + "'")[0];
             };
             firm_lines.push_back("  [BACKTEST] " + std::string(model) + " firma: TP=" + n("TP") + ", FN=" + n("FN") +
                                  ", FP=" + n("FP"));
@@ -122,7 +122,7 @@ TEST(Backtest, TooLittleHistoryRemovesEarlierTables) {
     EXPECT_EQ(cap.out_lines().back(),
               "  [BACKTEST] Yetersiz geçmiş: ufuk 3 için değerlendirilecek dönem yok, tablolar kaldırıldı");
     vandel::Vandel con(db.string(), vandel::Access::read_only);
-    EXPECT_EQ(testing::query_rows(con, "SELECT COUNT(*) FROM information_schema.tables WHERE table_name LIKE 'backtest%'"),
+    EXPECT_EQ(tarvo::testing::query_rows(con, "SELECT COUNT(*) FROM information_schema.tables WHERE table_name LIKE 'backtest%'"),
               (Lines{"0"}));
 }
 

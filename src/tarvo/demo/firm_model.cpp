@@ -15,10 +15,10 @@ constexpr int kNewestYear = 2025;
 constexpr int kNewestMonth = 12;
 
 // The hidden hazard's constants (docs/predictor.md).
-constexpr double kStressShare = 0.10;       // firms with a stress episode
+constexpr double kStressShare = 0.12;       // firms with a stress episode
 constexpr double kStressScoreRise = 180;    // score points added at full stress
 constexpr double kStressRiskGrowth = 0.10;  // extra log-growth of risk per period at full stress
-constexpr double kHazardBase = -6.0;        // log-odds of a period without any sign
+constexpr double kHazardBase = -6.5;        // log-odds of a period without any sign
 
 uint64_t mix(uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
@@ -63,11 +63,11 @@ size_t weighted(Rng& rng, const double (&weights)[N]) {
     return N - 1;
 }
 
-// The period at which a firm enters legal follow-up: most often the newest period (a new YI
-// firm), otherwise somewhere in the second half of the history.
+// The period at which a firm of a follow-up path kind enters legal follow-up: often the newest
+// period (a new YI firm), otherwise somewhere in the second half of the history.
 int follow_up_start(Rng& rng, int periods, int earliest) {
     if (periods - 1 < earliest) return -1;
-    if (rng.chance(0.6) || periods - 2 < std::max(earliest, periods / 2)) return periods - 1;
+    if (rng.chance(0.3) || periods - 2 < std::max(earliest, periods / 2)) return periods - 1;
     return rng.between(std::max(earliest, periods / 2), periods - 2);
 }
 
@@ -236,9 +236,9 @@ double Population::hazard_logit(size_t f, int t) const {
                          zero_check(f, t - 1, 2, before);
     const double u1 = std::max(noise(f, t, kHazardNoise), 1e-12), u2 = noise(f, t, kHazardNoise + 1);
     const double gaussian = std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-    return kHazardBase + 1.1 * std::clamp(climb, -1.0, 4.0) + 4.0 * std::clamp(growth, -0.2, 0.5) +
-           (overdue > 0 ? 0.9 + 0.012 * static_cast<double>(overdue) : 0.0) + (warning ? 0.8 : 0.0) +
-           (ciss(f, t - 1, 0, before) ? 0.6 : 0.0) + 0.8 * gaussian;
+    return kHazardBase + 1.5 * std::clamp(climb, -1.0, 4.0) + 6.0 * std::clamp(growth, -0.2, 0.5) +
+           (overdue > 0 ? 1.5 + 0.02 * static_cast<double>(overdue) : 0.0) + (warning ? 1.2 : 0.0) +
+           (ciss(f, t - 1, 0, before) ? 0.8 : 0.0) + 0.7 * gaussian;
 }
 
 void Population::draw_follow_up(size_t f) {

@@ -22,7 +22,7 @@
 // period t with a probability that rises with the leading signs it showed in t-1: a score that
 // climbed over three periods, a growing risk, overdue days on the monitoring list, zero-check
 // warnings of the rating criteria and CISS flags, plus noise (hazard_logit). About one firm in
-// ten goes through a stress episode from some period on, which raises its score and risk and
+// eight goes through a stress episode from some period on, which raises its score and risk and
 // makes the signs likelier; the hazard itself reads only the signs, as a model would.
 // docs/predictor.md gives the numbers.
 #pragma once
