@@ -19,7 +19,7 @@ using zavor::kFeatures;
 // One row as "<firm> <period> <label>: name=value ..." listing the features that are set
 // (neither zero nor missing), or "name=nan" for a missing continuous feature.
 std::string describe(const FeatureMatrix& m, size_t r) {
-    std::string s = m.entity[r] + " " + m.periods[static_cast<size_t>(m.period[r])] + " " + std::to_string(m.label[r]) + ":";
+    std::string s = m.entity(r) + " " + m.periods[static_cast<size_t>(m.period[r])] + " " + std::to_string(m.label[r]) + ":";
     for (size_t f = 0; f < kFeatureCount; ++f) {
         const float x = m.row(r)[f];
         if (x == 0) continue;
@@ -83,7 +83,7 @@ TEST(Features, APeriodsFeaturesUseNoLaterData) {
     ASSERT_EQ(truncated.rows(), end);
     ASSERT_GT(end, 1000u);
     for (size_t r = 0; r < end; ++r) {
-        ASSERT_EQ(truncated.entity[r], full.entity[r]);
+        ASSERT_EQ(truncated.entity(r), full.entity(r));
         for (size_t f = 0; f < kFeatureCount; ++f) {
             const float a = full.row(r)[f], b = truncated.row(r)[f];
             ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << describe(full, r) << " / " << describe(truncated, r);

@@ -40,7 +40,7 @@ inline double planted_unit(int firm, int t, int channel) {
 inline int64_t planted_overdue(int firm, int t, int channel) {
     const bool troubled = planted_unit(firm, 0, channel) < 0.2;
     const double u = planted_unit(firm, t, channel + 1);
-    if (troubled) return u < 0.8 ? 30 + static_cast<int64_t>(u * 110) : 0;
+    if (troubled) return u < 0.9 ? 30 + static_cast<int64_t>(u * 100) : 0;
     return u < 0.05 ? 1 + static_cast<int64_t>(u * 500) : 0;
 }
 
@@ -63,7 +63,7 @@ inline void build_planted_warehouse(vandel::Vandel& con, const PlantedOptions& o
                 // The hazard reads the previous period's overdue days (or, shuffled, another
                 // firm's unrelated ones).
                 const int64_t sign = planted_overdue(f, t - 1, o.shuffled ? 50 : 10);
-                const double hazard = 1 / (1 + std::exp(5.0 - 0.035 * static_cast<double>(sign)));
+                const double hazard = 1 / (1 + std::exp(6.0 - 0.05 * static_cast<double>(sign)));
                 yi = planted_unit(f, t, 30) < hazard;
             }
             id.emplace_back(std::to_string(1000 + f));

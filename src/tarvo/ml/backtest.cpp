@@ -66,7 +66,7 @@ core::Table firm_table(const FeatureMatrix& m, size_t first, const std::vector<d
     for (size_t i = 0; i < scores.size(); ++i) {
         const bool called = !std::isnan(scores[i]) && scores[i] >= threshold;
         const bool happened = m.label[first + i] == 1;
-        entity.emplace_back(m.entity[first + i]);
+        entity.emplace_back(m.entity(first + i));
         kategori.emplace_back(called ? (happened ? "TP" : "FP") : (happened ? "FN" : "TN"));
     }
     core::Table t;

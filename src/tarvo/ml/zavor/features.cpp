@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <string_view>
 
 #include "tarvo/core/errors.hpp"
@@ -11,101 +12,102 @@ namespace tarvo::zavor {
 
 namespace {
 
-// Per firm and period: the YI state, the score outside it, the risks; then the score one and
-// three periods back and whether the firm is in YI within the horizon. Period numbers make
-// "t-1" mean the previous period of the window even when the firm has no row there.
-// The bronze sources enter already reduced to one row per firm and period.
-constexpr std::string_view kFeatureSql = R"sql(
+// Firms and periods get small whole numbers first (n in the order of the firm keys, t in period
+// order), so the statements below join, group and return integers, and the reader places each
+// value by (n, t) without a text key per row.
+constexpr std::string_view kKeysSql = R"sql(
 WITH donemler AS (
     SELECT donem, CAST(ROW_NUMBER() OVER (ORDER BY donem) - 1 AS INTEGER) AS t
     FROM (SELECT DISTINCT CAST(donem AS VARCHAR) AS donem FROM fact_periodic WHERE donem IS NOT NULL)
-), durum AS (
-    SELECT CAST(f.entity_id AS VARCHAR) AS entity_id, d.t, d.donem,
+), firmalar AS (
+    SELECT entity_id, CAST(ROW_NUMBER() OVER (ORDER BY entity_id) AS INTEGER) AS n
+    FROM (SELECT DISTINCT CAST(entity_id AS VARCHAR) AS entity_id FROM fact_periodic WHERE entity_id IS NOT NULL)
+)
+)sql";
+
+// One row per firm and period outside YI, with the label and the features of fact_periodic and
+// dim_entity: the YI state, the score outside it, the risks; the score one and three periods
+// back (period numbers make "t-1" the previous period of the window even when the firm has no
+// row there) and whether the firm is in YI within the horizon.
+constexpr std::string_view kFirmPeriodSql = R"sql(
+, durum AS (
+    SELECT fi.n, d.t,
            bool_or(TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR CAST(f.ovik_skor AS VARCHAR) = 'YI') AS yi,
            MAX(TRY_CAST(f.ovik_skor AS DOUBLE)) FILTER (WHERE TRY_CAST(f.ovik_skor AS DOUBLE) >= 0) AS skor,
            MAX(TRY_CAST(f.kombine_risk AS DOUBLE)) AS risk,
            MAX(TRY_CAST(f.risk_degisim AS DOUBLE)) AS risk_degisim
-    FROM fact_periodic f JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
-    WHERE f.entity_id IS NOT NULL
-    GROUP BY CAST(f.entity_id AS VARCHAR), d.t, d.donem
-), gecmis AS (
-    SELECT *,
-           max(skor) OVER (PARTITION BY entity_id ORDER BY t RANGE BETWEEN 1 PRECEDING AND 1 PRECEDING) AS skor_1,
-           max(skor) OVER (PARTITION BY entity_id ORDER BY t RANGE BETWEEN 3 PRECEDING AND 3 PRECEDING) AS skor_3,
-           bool_or(yi) OVER (PARTITION BY entity_id ORDER BY t
-                             RANGE BETWEEN 1 FOLLOWING AND {horizon} FOLLOWING) AS yi_ufukta
-    FROM durum
-), yis AS (
-    SELECT muta, donem, MAX(yis_skor) AS yis_skor FROM {brz_yis_tahmin} GROUP BY muta, donem
-), hedef AS (
-    SELECT DISTINCT muta, donem FROM {brz_eus_hedef}
-), kapsam AS (
-    SELECT DISTINCT muta, donem FROM {brz_eus_kapsam}
-), rkd AS (
-    SELECT muta, donem, MIN(min_uzak_gun) AS min_uzak_gun, MAX(sifir_flag) AS sifir_flag
-    FROM {brz_rkd_kriter} GROUP BY muta, donem
-), memzuc AS (
-    SELECT muta, donem, MAX(ikt_6ay_ort) AS ikt_6ay_ort FROM {brz_memzuc} GROUP BY muta, donem
-), kik AS (
-    SELECT muta, donem, MAX(gckm_gun_say) AS gckm_gun_say, MAX({ciss}) AS ciss
-    FROM {brz_kik_izleme} GROUP BY muta, donem
+    FROM fact_periodic f
+    JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
+    JOIN firmalar fi ON fi.entity_id = CAST(f.entity_id AS VARCHAR)
+    GROUP BY fi.n, d.t
+), ufukta_yi AS (
+    -- (n, t) whose firm is in YI in one of the periods t+1 .. t+horizon
+    SELECT DISTINCT y.n, y.t - r.k AS t FROM durum y, range(1, {horizon} + 1) r(k) WHERE y.yi
 ), segment AS (
-    SELECT CAST(entity_id AS VARCHAR) AS entity_id, MAX(segment) AS segment FROM dim_entity GROUP BY 1
-), ozellik AS (
-SELECT g.entity_id, g.t,
-       CASE WHEN g.t + {horizon} > (SELECT MAX(t) FROM donemler) THEN -1
-            WHEN g.yi_ufukta THEN 1 ELSE 0 END AS etiket,
-       g.skor,
-       g.skor - g.skor_1 AS skor_d1,
-       g.skor - g.skor_3 AS skor_d3,
-       CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
-            WHEN g.skor >= 825 THEN 3 END AS bant,
-       CASE WHEN g.skor IS NULL THEN 1 ELSE 0 END AS skor_yok,
-       ln(1 + greatest(g.risk, 0)) AS risk_log,
-       CASE WHEN g.risk - g.risk_degisim > 0
-            THEN least(greatest(g.risk_degisim / (g.risk - g.risk_degisim), -1), 5) END AS risk_oran,
-       y.yis_skor,
-       CASE WHEN h.muta IS NULL THEN 0 ELSE 1 END AS eus_hedef,
-       CASE WHEN k.muta IS NULL THEN 0 ELSE 1 END AS eus_kapsam,
-       CASE WHEN r.min_uzak_gun <= 30 THEN 1 ELSE 0 END AS rating_yakin_vade,
-       CASE WHEN r.sifir_flag > 0 THEN 1 ELSE 0 END AS rating_sifir,
-       CASE WHEN i.ciss > 0 THEN 1 ELSE 0 END AS ciss,
-       greatest(COALESCE(i.gckm_gun_say, 0), 0) AS gecikme_gun,
-       CASE WHEN m.ikt_6ay_ort > 0 THEN 1 ELSE 0 END AS memzuc_takip_6ay,
-       CASE WHEN s.segment = 'KUR-TIC' THEN 1 ELSE 0 END AS seg_kur_tic,
-       CASE WHEN s.segment = 'KOBI' THEN 1 ELSE 0 END AS seg_kobi,
-       CASE WHEN s.segment = 'MIKRO' THEN 1 ELSE 0 END AS seg_mikro,
-       CASE WHEN s.segment = 'ESKK' THEN 1 ELSE 0 END AS seg_eskk
-FROM gecmis g
-LEFT JOIN yis y ON y.muta = g.entity_id AND y.donem = g.donem
-LEFT JOIN hedef h ON h.muta = g.entity_id AND h.donem = g.donem
-LEFT JOIN kapsam k ON k.muta = g.entity_id AND k.donem = g.donem
-LEFT JOIN rkd r ON r.muta = g.entity_id AND r.donem = g.donem
-LEFT JOIN memzuc m ON m.muta = g.entity_id AND m.donem = g.donem
-LEFT JOIN kik i ON i.muta = g.entity_id AND i.donem = g.donem
-LEFT JOIN segment s ON s.entity_id = g.entity_id
-WHERE NOT g.yi
+    SELECT fi.n, MAX(e.segment) AS segment
+    FROM dim_entity e JOIN firmalar fi ON fi.entity_id = CAST(e.entity_id AS VARCHAR)
+    GROUP BY fi.n
 )
--- Features as 4-byte floats: the sort before fetching holds half as much.
-SELECT entity_id, t, etiket, COLUMNS(* EXCLUDE (entity_id, t, etiket))::FLOAT
-FROM ozellik
-ORDER BY t, entity_id
+SELECT g.n, g.t,
+       CASE WHEN g.t + {horizon} > (SELECT MAX(t) FROM donemler) THEN -1
+            WHEN u.n IS NOT NULL THEN 1 ELSE 0 END AS etiket,
+       CAST(g.skor AS FLOAT) AS skor,
+       CAST(g.skor - d1.skor AS FLOAT) AS skor_d1,
+       CAST(g.skor - d3.skor AS FLOAT) AS skor_d3,
+       CAST(CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
+                 WHEN g.skor >= 825 THEN 3 END AS FLOAT) AS bant,
+       CAST(g.skor IS NULL AS FLOAT) AS skor_yok,
+       CAST(ln(1 + greatest(g.risk, 0)) AS FLOAT) AS risk_log,
+       CAST(CASE WHEN g.risk - g.risk_degisim > 0
+                 THEN least(greatest(g.risk_degisim / (g.risk - g.risk_degisim), -1), 5) END AS FLOAT) AS risk_oran,
+       CAST((s.segment = 'KUR-TIC') IS TRUE AS FLOAT) AS seg_kur_tic,
+       CAST((s.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
+       CAST((s.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
+       CAST((s.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
+FROM durum g
+LEFT JOIN durum d1 ON d1.n = g.n AND d1.t = g.t - 1
+LEFT JOIN durum d3 ON d3.n = g.n AND d3.t = g.t - 3
+LEFT JOIN ufukta_yi u ON u.n = g.n AND u.t = g.t
+LEFT JOIN segment s ON s.n = g.n
+WHERE NOT g.yi
 )sql";
 
-// The bronze columns the features read, for standing in an empty table where one is missing.
-struct BronzeSource {
+constexpr Feature kFirmPeriodFeatures[] = {kSkor, kSkorD1, kSkorD3, kBant, kSkorYok,
+                                           kRiskLog, kRiskOran, kSegKurTic, kSegKobi, kSegMikro, kSegEskk};
+
+// A bronze source's features per firm and period, one statement each (so the warehouse never
+// holds more than one source's grouping at a time). `{src}` is the table or its empty stand-in.
+struct BronzeFeatures {
     std::string_view table;
-    std::string_view columns;
+    std::string_view columns;  // the columns read, for the stand-in of a missing table
+    std::string_view select;  // grouped by firm and period unless it selects DISTINCT rows
+    std::vector<Feature> features;
+    float missing;  // the features' value where the source has no row
 };
 
-constexpr BronzeSource kBronzeSources[] = {
-    {"brz_yis_tahmin", "muta VARCHAR, donem VARCHAR, yis_skor DOUBLE"},
-    {"brz_eus_hedef", "muta VARCHAR, donem VARCHAR"},
-    {"brz_eus_kapsam", "muta VARCHAR, donem VARCHAR"},
-    {"brz_rkd_kriter", "muta VARCHAR, donem VARCHAR, min_uzak_gun BIGINT, sifir_flag INTEGER"},
-    {"brz_memzuc", "muta VARCHAR, donem VARCHAR, ikt_6ay_ort DOUBLE"},
-    {"brz_kik_izleme", "muta VARCHAR, donem VARCHAR, gckm_gun_say BIGINT"},
-};
+const std::vector<BronzeFeatures>& bronze_features() {
+    static const std::vector<BronzeFeatures> sources = {
+        {"brz_yis_tahmin", "muta VARCHAR, donem VARCHAR, yis_skor DOUBLE",
+         "SELECT fi.n, d.t, CAST(MAX(b.yis_skor) AS FLOAT)", {kYisSkor},
+         std::numeric_limits<float>::quiet_NaN()},
+        {"brz_eus_hedef", "muta VARCHAR, donem VARCHAR", "SELECT DISTINCT fi.n, d.t, CAST(1 AS FLOAT)", {kEusHedef}, 0},
+        {"brz_eus_kapsam", "muta VARCHAR, donem VARCHAR", "SELECT DISTINCT fi.n, d.t, CAST(1 AS FLOAT)", {kEusKapsam}, 0},
+        {"brz_rkd_kriter", "muta VARCHAR, donem VARCHAR, min_uzak_gun BIGINT, sifir_flag INTEGER",
+         "SELECT fi.n, d.t, CAST((MIN(b.min_uzak_gun) <= 30) IS TRUE AS FLOAT), CAST((MAX(b.sifir_flag) > 0) IS TRUE AS FLOAT)",
+         {kRatingYakinVade, kRatingSifir}, 0},
+        {"brz_memzuc", "muta VARCHAR, donem VARCHAR, ikt_6ay_ort DOUBLE",
+         "SELECT fi.n, d.t, CAST((MAX(b.ikt_6ay_ort) > 0) IS TRUE AS FLOAT)", {kMemzucTakip}, 0},
+        {"brz_kik_izleme", "muta VARCHAR, donem VARCHAR, gckm_gun_say BIGINT",
+         "SELECT fi.n, d.t, CAST(greatest(COALESCE(MAX(b.gckm_gun_say), 0), 0) AS FLOAT), "
+         "CAST((MAX({ciss}) > 0) IS TRUE AS FLOAT)",
+         {kGecikmeGun, kCiss}, 0},
+    };
+    return sources;
+}
+
+constexpr std::string_view kBronzeFromSql = R"sql(
+FROM {src} b JOIN donemler d ON d.donem = b.donem JOIN firmalar fi ON fi.entity_id = b.muta
+)sql";
 
 // "(SELECT CAST(NULL AS VARCHAR) AS muta, ... WHERE false)" for "muta VARCHAR, ...".
 std::string empty_relation(std::string_view columns) {
@@ -138,9 +140,8 @@ std::string ciss_expression(vandel::Vandel& con, bool has_table) {
             if (std::find(columns.begin(), columns.end(), c) != columns.end()) present.push_back(c);
     }
     if (present.empty()) return "0";
-    if (present.size() == 1) return present.front();
     std::string e = "greatest(";
-    for (size_t i = 0; i < present.size(); ++i) e += (i ? ", " : "") + present[i];
+    for (size_t i = 0; i < present.size(); ++i) e += (i ? ", b." : "b.") + present[i];
     return e + ")";
 }
 
@@ -149,24 +150,20 @@ float cell_value(const core::Column& c, size_t i) {
     return v ? static_cast<float>(*v) : std::numeric_limits<float>::quiet_NaN();
 }
 
+// The statement for one bronze source on this warehouse.
+std::string bronze_sql(vandel::Vandel& con, const BronzeFeatures& source) {
+    const bool exists = con.table_exists(source.table);
+    std::string sql = std::string(kKeysSql) + std::string(source.select) + std::string(kBronzeFromSql);
+    if (source.select.find("DISTINCT") == std::string_view::npos) sql += "GROUP BY fi.n, d.t";
+    replace_all(sql, "{src}", exists ? std::string(source.table) : empty_relation(source.columns));
+    replace_all(sql, "{ciss}", ciss_expression(con, exists));
+    return sql;
+}
+
 }  // namespace
 
 size_t FeatureMatrix::first_row_of(int32_t t) const {
     return static_cast<size_t>(std::lower_bound(period.begin(), period.end(), t) - period.begin());
-}
-
-std::string feature_sql(vandel::Vandel& con, int horizon) {
-    std::string sql(kFeatureSql);
-    bool has_kik = false;
-    for (const BronzeSource& source : kBronzeSources) {
-        const bool exists = con.table_exists(source.table);
-        if (source.table == "brz_kik_izleme") has_kik = exists;
-        replace_all(sql, "{" + std::string(source.table) + "}",
-                    exists ? std::string(source.table) : empty_relation(source.columns));
-    }
-    replace_all(sql, "{ciss}", ciss_expression(con, has_kik));
-    replace_all(sql, "{horizon}", std::to_string(horizon));
-    return sql;
 }
 
 FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
@@ -175,24 +172,73 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     const core::Table periods = con.query(
         "SELECT DISTINCT CAST(donem AS VARCHAR) AS donem FROM fact_periodic WHERE donem IS NOT NULL ORDER BY 1");
     for (size_t i = 0; i < periods.nrows(); ++i) m.periods.push_back(periods.column(0).text_form(i));
+    con.for_each_chunk(std::string(kKeysSql) + "SELECT entity_id FROM firmalar ORDER BY n",
+                       [&](const core::Table& chunk) {
+                           for (size_t i = 0; i < chunk.nrows(); ++i) m.firms.push_back(chunk.column(0).text_at(i));
+                       });
 
-    con.for_each_chunk(feature_sql(con, horizon), [&](const core::Table& chunk) {
-        const core::Column& entity = chunk.column(0);
-        const core::Column& t = chunk.column(1);
-        const core::Column& label = chunk.column(2);
+    // The firm-period rows arrive in the warehouse's order and are put in (period, firm) order.
+    std::vector<int32_t> firm, period;
+    std::vector<int8_t> label;
+    std::vector<float> values;
+    std::string sql = std::string(kKeysSql) + std::string(kFirmPeriodSql);
+    replace_all(sql, "{horizon}", std::to_string(horizon));
+    con.for_each_chunk(sql, [&](const core::Table& chunk) {
         const size_t n = chunk.nrows();
         for (size_t i = 0; i < n; ++i) {
-            m.entity.push_back(entity.text_form(i));
-            m.period.push_back(static_cast<int32_t>(t.int_at(i)));
-            m.label.push_back(static_cast<int8_t>(label.int_at(i)));
+            firm.push_back(static_cast<int32_t>(chunk.column(0).int_at(i) - 1));
+            period.push_back(static_cast<int32_t>(chunk.column(1).int_at(i)));
+            label.push_back(static_cast<int8_t>(chunk.column(2).int_at(i)));
         }
-        const size_t base = m.values.size();
-        m.values.resize(base + n * kFeatureCount);
-        for (size_t f = 0; f < kFeatureCount; ++f) {
-            const core::Column& c = chunk.column(3 + f);
-            for (size_t i = 0; i < n; ++i) m.values[base + i * kFeatureCount + f] = cell_value(c, i);
+        const size_t base = values.size();
+        values.resize(base + n * kFeatureCount);
+        for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k) {
+            const core::Column& c = chunk.column(3 + k);
+            for (size_t i = 0; i < n; ++i) values[base + i * kFeatureCount + kFirmPeriodFeatures[k]] = cell_value(c, i);
         }
     });
+    std::vector<uint32_t> order(firm.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return period[a] != period[b] ? period[a] < period[b] : firm[a] < firm[b];
+    });
+    m.firm.reserve(order.size());
+    m.period.reserve(order.size());
+    m.label.reserve(order.size());
+    for (uint32_t r : order) {
+        m.firm.push_back(firm[r]);
+        m.period.push_back(period[r]);
+        m.label.push_back(label[r]);
+    }
+    std::vector<int32_t>().swap(firm);
+    std::vector<int32_t>().swap(period);
+    std::vector<int8_t>().swap(label);
+    m.values.resize(values.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        std::copy_n(values.begin() + static_cast<long>(order[i]) * kFeatureCount, kFeatureCount,
+                    m.values.begin() + static_cast<long>(i * kFeatureCount));
+    std::vector<float>().swap(values);
+
+    // Each bronze source's values go to the row of their firm and period, found by number.
+    const size_t n_periods = m.periods.size();
+    std::vector<int32_t> row_of(m.firms.size() * n_periods, -1);
+    for (size_t r = 0; r < m.rows(); ++r)
+        row_of[static_cast<size_t>(m.firm[r]) * n_periods + static_cast<size_t>(m.period[r])] = static_cast<int32_t>(r);
+    for (const BronzeFeatures& source : bronze_features()) {
+        for (size_t r = 0; r < m.rows(); ++r)
+            for (Feature f : source.features) m.values[r * kFeatureCount + f] = source.missing;
+        con.for_each_chunk(bronze_sql(con, source), [&](const core::Table& chunk) {
+            for (size_t i = 0; i < chunk.nrows(); ++i) {
+                const size_t slot = static_cast<size_t>(chunk.column(0).int_at(i) - 1) * n_periods +
+                                    static_cast<size_t>(chunk.column(1).int_at(i));
+                const int32_t r = row_of[slot];
+                if (r < 0) continue;  // a period in YI
+                for (size_t k = 0; k < source.features.size(); ++k)
+                    m.values[static_cast<size_t>(r) * kFeatureCount + source.features[k]] =
+                        cell_value(chunk.column(2 + k), i);
+            }
+        });
+    }
     return m;
 }
 

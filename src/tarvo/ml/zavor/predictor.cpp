@@ -93,7 +93,7 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
     const size_t first = m.first_row_of(periods - 1);
     std::unordered_map<std::string_view, size_t> newest;
     newest.reserve(m.rows() - first);
-    for (size_t r = first; r < m.rows(); ++r) newest.emplace(m.entity[r], r);
+    for (size_t r = first; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
 
     if (Document* rows_doc = scoreboard.get("rows")) {
         if (!rows_doc->is_rows()) *rows_doc = Document::rows(core::rows_to_table(*rows_doc));
