@@ -27,8 +27,11 @@ WITH donemler AS (
 
 // One row per firm and period outside YI, with the label and the features of fact_periodic and
 // dim_entity: the YI state, the score outside it, the risks; the score one and three periods
-// back (period numbers make "t-1" the previous period of the window even when the firm has no
-// row there) and whether the firm is in YI within the horizon.
+// back and whether the firm is in YI within the horizon. One window over each firm's rows in
+// period order; a neighbouring row counts only when its period number is the one wanted, so
+// "t-1" is the previous period of the window even when the firm has no row there.
+// {in_horizon} is "LEAD(yi, k) OVER w AND LEAD(t, k) OVER w <= t + horizon" for k = 1..horizon,
+// joined with OR.
 constexpr std::string_view kFirmPeriodSql = R"sql(
 , durum AS (
     SELECT fi.n, d.t,
@@ -40,9 +43,15 @@ constexpr std::string_view kFirmPeriodSql = R"sql(
     JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
     JOIN firmalar fi ON fi.entity_id = CAST(f.entity_id AS VARCHAR)
     GROUP BY fi.n, d.t
-), ufukta_yi AS (
-    -- (n, t) whose firm is in YI in one of the periods t+1 .. t+horizon
-    SELECT DISTINCT y.n, y.t - r.k AS t FROM durum y, range(1, {horizon} + 1) r(k) WHERE y.yi
+), gecmis AS (
+    SELECT n, t, yi, skor, risk, risk_degisim,
+           CASE WHEN LAG(t, 1) OVER w = t - 1 THEN LAG(skor, 1) OVER w END AS skor_1,
+           CASE WHEN LAG(t, 1) OVER w = t - 3 THEN LAG(skor, 1) OVER w
+                WHEN LAG(t, 2) OVER w = t - 3 THEN LAG(skor, 2) OVER w
+                WHEN LAG(t, 3) OVER w = t - 3 THEN LAG(skor, 3) OVER w END AS skor_3,
+           COALESCE({in_horizon}, false) AS yi_ufukta
+    FROM durum
+    WINDOW w AS (PARTITION BY n ORDER BY t)
 ), segment AS (
     SELECT fi.n, MAX(e.segment) AS segment
     FROM dim_entity e JOIN firmalar fi ON fi.entity_id = CAST(e.entity_id AS VARCHAR)
@@ -50,10 +59,10 @@ constexpr std::string_view kFirmPeriodSql = R"sql(
 )
 SELECT g.n, g.t,
        CASE WHEN g.t + {horizon} > (SELECT MAX(t) FROM donemler) THEN -1
-            WHEN u.n IS NOT NULL THEN 1 ELSE 0 END AS etiket,
+            WHEN g.yi_ufukta THEN 1 ELSE 0 END AS etiket,
        CAST(g.skor AS FLOAT) AS skor,
-       CAST(g.skor - d1.skor AS FLOAT) AS skor_d1,
-       CAST(g.skor - d3.skor AS FLOAT) AS skor_d3,
+       CAST(g.skor - g.skor_1 AS FLOAT) AS skor_d1,
+       CAST(g.skor - g.skor_3 AS FLOAT) AS skor_d3,
        CAST(CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
                  WHEN g.skor >= 825 THEN 3 END AS FLOAT) AS bant,
        CAST(g.skor IS NULL AS FLOAT) AS skor_yok,
@@ -64,10 +73,7 @@ SELECT g.n, g.t,
        CAST((s.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
        CAST((s.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
        CAST((s.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
-FROM durum g
-LEFT JOIN durum d1 ON d1.n = g.n AND d1.t = g.t - 1
-LEFT JOIN durum d3 ON d3.n = g.n AND d3.t = g.t - 3
-LEFT JOIN ufukta_yi u ON u.n = g.n AND u.t = g.t
+FROM gecmis g
 LEFT JOIN segment s ON s.n = g.n
 WHERE NOT g.yi
 )sql";
@@ -182,6 +188,11 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     std::vector<int8_t> label;
     std::vector<float> values;
     std::string sql = std::string(kKeysSql) + std::string(kFirmPeriodSql);
+    std::string in_horizon;
+    for (int k = 1; k <= horizon; ++k)
+        in_horizon += (k > 1 ? " OR " : "") + std::string("(LEAD(yi, ") + std::to_string(k) + ") OVER w AND LEAD(t, " +
+                      std::to_string(k) + ") OVER w <= t + " + std::to_string(horizon) + ")";
+    replace_all(sql, "{in_horizon}", in_horizon);
     replace_all(sql, "{horizon}", std::to_string(horizon));
     con.for_each_chunk(sql, [&](const core::Table& chunk) {
         const size_t n = chunk.nrows();
