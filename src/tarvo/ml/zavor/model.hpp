@@ -18,7 +18,7 @@ namespace tarvo::zavor {
 class LogisticModel {
 public:
     static constexpr double kC = 1.0;      // inverse regularisation strength
-    static constexpr double kEps = 0.001;  // solver's stopping tolerance
+    static constexpr double kEps = 0.01;   // solver's stopping tolerance (liblinear's default)
 
     // Fits on the rows [0, end_row) of the matrix, which must all be labelled (0 or 1).
     // Nothing when those rows hold only one class (or none).
