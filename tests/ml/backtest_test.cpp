@@ -102,8 +102,15 @@ TEST(Backtest, TablesHaveTheReadersColumnsAndTheMartsPrintThem) {
                                  ", FP=" + n("FP"));
         }
     }
+    std::string newest_auc;
+    {
+        vandel::Vandel con(db.string(), vandel::Access::read_only);
+        newest_auc = tarvo::testing::query_rows(con, "SELECT round(auc, 4) FROM backtest_ml ORDER BY donem DESC LIMIT 1")[0];
+    }
     core::ConsoleCapture cap;
-    marts::run_marts(db);
+    const auto [scoreboard, trending] = marts::run_marts(db);
+    // The model description carries the newest evaluated period's AUC.
+    EXPECT_EQ(scoreboard["ml_model"]["auc"].to_value().text_form(), newest_auc);
     Lines backtest_lines;
     for (const std::string& line : cap.out_lines())
         if (line.rfind("  [BACKTEST]", 0) == 0) backtest_lines.push_back(line);

@@ -18,10 +18,15 @@ using core::Dict;
 using core::Document;
 using core::List;
 
-// The newest back-test AUC of the ML model, when a back-test has been written.
+// The back-test AUC of the ML model in its newest evaluated period, when a back-test run has
+// written one (a table of another shape gives none).
 Document latest_backtest_auc(vandel::Vandel& con) {
     if (!con.table_exists("backtest_ml")) return Document();
-    const core::Table t = con.query("SELECT auc FROM backtest_ml WHERE auc IS NOT NULL ORDER BY 1 DESC LIMIT 1");
+    const std::vector<std::string> columns = con.column_names("backtest_ml");
+    const auto has = [&](const char* c) { return std::find(columns.begin(), columns.end(), c) != columns.end(); };
+    if (!has("donem") || !has("auc")) return Document();
+    const core::Table t = con.query(
+        "SELECT CAST(auc AS DOUBLE) FROM backtest_ml WHERE auc IS NOT NULL ORDER BY donem DESC LIMIT 1");
     if (t.nrows() == 0) return Document();
     return Document(core::round_half_even(*t.column(0).number_at(0), 4));
 }
