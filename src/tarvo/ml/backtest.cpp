@@ -98,8 +98,12 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
     if (folds < 1) throw core::ValueError("folds must be at least 1, not " + std::to_string(folds));
     core::Console& out = core::console();
     out.line("  Running back-test...");
-    vandel::Vandel con(db_path);
-    const FeatureMatrix m = zavor::load_features(con, horizon);
+    FeatureMatrix m;
+    {
+        // Closed again before the fits, so the warehouse's working memory is not held alongside.
+        vandel::Vandel con(db_path, vandel::Access::read_only);
+        m = zavor::load_features(con, horizon);
+    }
 
     const int32_t last_eval = static_cast<int32_t>(m.periods.size()) - 1 - horizon;
     const int32_t first_eval = std::max(horizon, last_eval - folds + 1);
@@ -135,6 +139,7 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
                  core::group_thousands(positives) + " pozitif");
     }
 
+    vandel::Vandel con(db_path);
     if (firms_period.empty()) {
         drop_tables(con);
         out.line("  [BACKTEST] Yetersiz geçmiş: ufuk " + std::to_string(horizon) +

@@ -76,6 +76,8 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
     core::Console& out = core::console();
     vandel::Vandel con(db_path, vandel::Access::read_only);
     const FeatureMatrix m = load_features(con, kHorizon);
+    Document backtest_auc = latest_backtest_auc(con);
+    con.close();  // the warehouse's working memory goes back before the fit needs its own
     const int32_t periods = static_cast<int32_t>(m.periods.size());
     const int32_t last_train = periods - 1 - kHorizon;
     if (last_train < 0) {
@@ -116,7 +118,7 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
         rows.set("_ml_yi_prob", core::Column::of_f64(std::move(prob)));
         rows.set("_ml_neden", core::Column::of_str(std::move(neden)));
     }
-    scoreboard.set("ml_model", model_description(*lm, m, last_train, latest_backtest_auc(con)));
+    scoreboard.set("ml_model", model_description(*lm, m, last_train, std::move(backtest_auc)));
     out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(static_cast<int64_t>(newest.size())) +
              " firma skorlandı");
     return scoreboard;
