@@ -67,6 +67,21 @@ TEST(Features, EachFeatureFromItsSourceAndTheLabelLooksAhead) {
     EXPECT_EQ(rows, expected);
 }
 
+// Any bronze source may be missing: its features then read as if it had no row.
+TEST(Features, MissingBronzeTablesReadAsEmpty) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::create_silver_tables(con);
+    con.execute(R"(
+        INSERT INTO fact_periodic VALUES ('A', '2401', 100, 100, NULL), ('A', '2402', 200, 100, 0);
+        CREATE TABLE brz_yis_tahmin(muta VARCHAR, donem VARCHAR, yis_skor BIGINT);
+        INSERT INTO brz_yis_tahmin VALUES ('A', '2402', 610);
+    )");
+    const FeatureMatrix m = zavor::load_features(con, 1);
+    ASSERT_EQ(m.rows(), 2u);
+    EXPECT_EQ(describe(m, 1), "A 2402 -1: skor=200 skor_d1=100 skor_d3=nan risk_log=4.61512 yis_skor=610");
+}
+
 // Cutting every period after t out of the warehouse changes no feature of a period up to t:
 // features never read the future (only labels do).
 TEST(Features, APeriodsFeaturesUseNoLaterData) {

@@ -162,7 +162,7 @@ std::string bronze_sql(vandel::Vandel& con, const BronzeFeatures& source) {
     std::string sql = std::string(kKeysSql) + std::string(source.select) + std::string(kBronzeFromSql);
     if (source.select.find("DISTINCT") == std::string_view::npos) sql += "GROUP BY fi.n, d.t";
     replace_all(sql, "{src}", exists ? std::string(source.table) : empty_relation(source.columns));
-    replace_all(sql, "{ciss}", ciss_expression(con, exists));
+    if (sql.find("{ciss}") != std::string::npos) replace_all(sql, "{ciss}", ciss_expression(con, exists));
     return sql;
 }
 
