@@ -47,7 +47,7 @@ public:
     WithoutPredictor& operator=(const WithoutPredictor&) = delete;
 
 private:
-    bool removed_;
+    [[maybe_unused]] bool removed_;  // read only in a build with the predictor
 };
 
 TEST(MartRun, WritesEveryFileAndPrintsTheRunOrder) {
