@@ -113,15 +113,20 @@ TEST(Predictor, ReasonsAreTheLargestRaisingFeaturesInWords) {
     raw[zavor::kGecikmeGun] = 45.0f;
     raw[zavor::kRiskOran] = 0.35f;
     raw[zavor::kCiss] = 0.0f;
-    std::array<double, kFeatureCount> c{};
+    std::array<double, kFeatureCount> c{}, w{};
+    w.fill(1.0);
     c[zavor::kSkorD3] = 0.9;
     c[zavor::kGecikmeGun] = 1.2;
     c[zavor::kRiskOran] = 0.4;   // a quarter of the first or more: third reason
     c[zavor::kCiss] = 2.0;       // a flag that is not set is no reason
     c[zavor::kSkor] = -0.5;      // lowered the probability
-    EXPECT_EQ(zavor::reasons_of(c, raw), "gecikme 45 gün; skor 3 dönemde +210; risk 1 dönemde +%35");
+    EXPECT_EQ(zavor::reasons_of(c, w, raw), "gecikme 45 gün; skor 3 dönemde +210; risk 1 dönemde +%35");
     c[zavor::kRiskOran] = 0.29;  // below a quarter of 1.2: two reasons only
-    EXPECT_EQ(zavor::reasons_of(c, raw), "gecikme 45 gün; skor 3 dönemde +210");
+    EXPECT_EQ(zavor::reasons_of(c, w, raw), "gecikme 45 gün; skor 3 dönemde +210");
+    // A below-average score under a negative weight raises the probability, but is no warning.
+    c[zavor::kSkor] = 1.5;
+    w[zavor::kSkor] = -0.4;
+    EXPECT_EQ(zavor::reasons_of(c, w, raw), "gecikme 45 gün; skor 3 dönemde +210");
 }
 
 }  // namespace

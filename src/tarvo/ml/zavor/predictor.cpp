@@ -54,12 +54,12 @@ Document model_description(const LogisticModel& lm, const FeatureMatrix& m, int3
 
 }  // namespace
 
-std::string reasons_of(const std::array<double, kFeatureCount>& contributions, const float* raw) {
+std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
+                       const std::array<double, kFeatureCount>& weights, const float* raw) {
     std::vector<size_t> raising;
     for (size_t f = 0; f < kFeatureCount; ++f) {
-        // A flag speaks only when it is set: its absence is no reason an analyst can act on.
         const bool present = kFeatures[f].kind == FeatureKind::continuous ? !std::isnan(raw[f]) : raw[f] > 0;
-        if (present && contributions[f] > 0) raising.push_back(f);
+        if (present && weights[f] > 0 && contributions[f] > 0) raising.push_back(f);
     }
     std::stable_sort(raising.begin(), raising.end(),
                      [&](size_t a, size_t b) { return contributions[a] > contributions[b]; });
@@ -113,7 +113,7 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
             if (it == newest.end()) continue;
             const float* raw = m.row(it->second);
             prob[i] = core::round_half_even(lm->probability(raw), 4);
-            neden[i] = reasons_of(lm->contributions(raw), raw);
+            neden[i] = reasons_of(lm->contributions(raw), lm->weights(), raw);
         }
         rows.set("_ml_yi_prob", core::Column::of_f64(std::move(prob)));
         rows.set("_ml_neden", core::Column::of_str(std::move(neden)));

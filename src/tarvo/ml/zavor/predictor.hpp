@@ -33,7 +33,11 @@ inline constexpr double kThreshold = 0.3;  // the ML list's threshold, also the 
 core::Document run_predictions(const std::string& db_path, core::Document scoreboard);
 
 // The reasons text for one row: the (at most three) features with the largest positive
-// contributions, largest first; a third only when it is at least a quarter of the first.
-std::string reasons_of(const std::array<double, kFeatureCount>& contributions, const float* raw);
+// contributions, largest first; a third only when it is at least a quarter of the first. Only a
+// sign that is present and higher than usual speaks: a flag that is set, a value with a
+// positive weight (a low score with a negative weight raises the probability too, but "skor
+// 200" would read as a warning it is not).
+std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
+                       const std::array<double, kFeatureCount>& weights, const float* raw);
 
 }  // namespace tarvo::zavor
