@@ -39,11 +39,6 @@ struct MartsArgs {
     bool no_predictor = false;
 };
 
-struct BacktestArgs {
-    int horizon = 3;
-    int folds = 4;
-};
-
 void add_ingest_options(CLI::App* cmd, IngestArgs& args) {
     cmd->add_option("--data-path", args.data_paths,
                     "KEY=DIR: read the source KEY (e.g. kredi_db) from DIR instead of SOURCE_DIR/KEY")
@@ -62,9 +57,12 @@ void add_marts_options(CLI::App* cmd, MartsArgs& args) {
 }
 
 #if TARVO_HAVE_PREDICTOR
+struct BacktestArgs {
+    int horizon = zavor::kHorizon;
+    int folds = ml::kDefaultFolds;
+};
+
 CLI::App* add_backtest_command(CLI::App& app, std::string& db_path, BacktestArgs& args) {
-    args.horizon = zavor::kHorizon;
-    args.folds = ml::kDefaultFolds;
     auto* cmd = app.add_subcommand("backtest", "walk-forward back-test of the predictor and the eus and yis scores; "
                                                "writes the six backtest_ tables");
     cmd->add_option("DB_PATH", db_path, "warehouse file")->required()->check(CLI::ExistingFile);
