@@ -4,8 +4,8 @@
 //
 // OUT_DIR/db/ovik.duckdb: a generated warehouse (400 firms over 6 periods, findings, back-test
 // tables; one firm named "<img src=x onerror=alert(1)>", one branch named
-// "</script><script>alert(2)</script>"), run through the marts: OUT_DIR/outputs/html holds the three
-// pages. Beside them: ml_admin.html (the admin page of a scoreboard whose rows carry ML
+// "</script><script>alert(2)</script>"), run through the marts without the predictor:
+// OUT_DIR/outputs/html holds the three pages. Beside them: ml_admin.html (the admin page of a scoreboard whose rows carry ML
 // probabilities and reasons, with a model summary), cut.html (a page whose rows had to be cut) and
 // empty.html (the scoreboard of a warehouse without periods).
 // OUT_DIR/expect.json: the counts and names the tests check against.
@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
         const fs::path db = out / "db" / "ovik.duckdb";
         build_warehouse(db);
         core::ConsoleCapture quiet;  // the run's progress lines are not what these pages are about
-        auto [scoreboard, trending] = marts::run_marts(db);
+        // Without the predictor, so the three pages show how absent ML data looks; ml_admin.html below
+        // carries ML fields of its own.
+        auto [scoreboard, trending] = marts::run_marts(db, std::nullopt, "", /*use_predictor=*/false);
         const fs::path html = out / "outputs" / "html";
         const fs::path ref = out / "outputs" / "json" / "sube_bolge_ref.csv";
 

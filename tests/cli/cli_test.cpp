@@ -18,6 +18,13 @@ using tarvo::testing::Outcome;
 using tarvo::testing::run_tarvo;
 using tarvo::testing::write_bytes;
 
+// The back-test command exists only in a build with the predictor.
+#if TARVO_HAVE_PREDICTOR
+const std::string kCommands = "ingest, transform, marts, run, backtest, verify, demo";
+#else
+const std::string kCommands = "ingest, transform, marts, run, verify, demo";
+#endif
+
 const std::string kKeys =
     "kik_data_ham_csv, kredi_db, yis_tahmin_data, eus_tahmin_data, eus_hedef_muta, eus_sql_kapsam_muta, "
     "statik_db, yis_train_data, rkd_donem_data, memzuc_data_donem";
@@ -82,12 +89,12 @@ TEST_F(CommandLineMistake, OneLineHintAndNothingLost) {
     const std::string long_head = "tarvo: FileNotFoundError: source directory ";
     const std::vector<Mistake> mistakes{
         // Usage errors: status 2, the closest word suggested.
-        {{}, 2, "tarvo: a command is required (commands: ingest, transform, marts, run, verify, demo)\n"},
+        {{}, 2, "tarvo: a command is required (commands: " + kCommands + ")\n"},
         {{"inget", s, db}, 2, "tarvo: unknown command 'inget' (did you mean ingest?)\n"},
         {{"frobnicate"}, 2,
-         "tarvo: unknown command 'frobnicate' (commands: ingest, transform, marts, run, verify, demo)\n"},
+         "tarvo: unknown command 'frobnicate' (commands: " + kCommands + ")\n"},
         {{"marts", db, "--sufix", "_x"}, 2, "tarvo marts: unknown option '--sufix' (did you mean --suffix?)\n"},
-        {{"marts", db, "--zzz"}, 2, "tarvo marts: unknown option '--zzz' (options: --help, --output-dir, --suffix)\n"},
+        {{"marts", db, "--zzz"}, 2, "tarvo marts: unknown option '--zzz' (options: --help, --output-dir, --suffix, --no-predictor)\n"},
         {{"ingest", s}, 2, "tarvo ingest: DB_PATH is required\n"},
         {{"ingest", s, db, "extra"}, 2, "tarvo ingest: unexpected argument 'extra'\n"},
         {{"ingest", s, db, "--data-path", "nokey"}, 2, "tarvo ingest: --data-path wants KEY=DIR, got 'nokey'\n"},

@@ -11,6 +11,10 @@
 #include "tarvo/pipeline/dalmer/transforms.hpp"
 #include "tarvo/pipeline/ingest/warehouse_rebuild.hpp"
 #include "tarvo/pipeline/marts/driver.hpp"
+#if TARVO_HAVE_PREDICTOR
+#include "tarvo/ml/backtest.hpp"
+#include "tarvo/ml/zavor/predictor.hpp"
+#endif
 
 namespace tarvo::brenk {
 
@@ -56,19 +60,26 @@ void run_pipeline(const fs::path& source_dir, const fs::path& db_path, const Run
     core::make_dirs(outputs.html_dir);
 
     // The steps that build the new warehouse beside the old one, in order.
-    const std::vector<BuildStep> build_steps{
+    std::vector<BuildStep> build_steps{
         {"ingest",
          [&](const fs::path& db) {
              ingest::build_bronze_warehouse(source_dir, db, options.data_paths, options.muta_filter);
          }},
         {"transform", [](const fs::path& db) { dalmer::run_transforms(db.string()); }},
     };
+#if TARVO_HAVE_PREDICTOR
+    if (options.use_predictor)
+        build_steps.push_back(
+            {"backtest", [](const fs::path& db) { ml::run_backtest(db.string(), zavor::kHorizon); }});
+#endif
     std::vector<StepTime> times;
     for (const BuildStep& step : build_steps)
         times.push_back(timed(step.name, [&] { step.run(rebuild.path()); }));
     rebuild.commit();
 
-    times.push_back(timed("marts", [&] { marts::run_marts(db_path, options.output_dir, options.file_suffix); }));
+    times.push_back(timed("marts", [&] {
+        marts::run_marts(db_path, options.output_dir, options.file_suffix, options.use_predictor);
+    }));
     core::console().line(timing_line(times));
 }
 

@@ -20,6 +20,10 @@
 #include "tarvo/core/text.hpp"
 #include "tarvo/demo/demo.hpp"
 #include "tarvo/dovrak/verifier.hpp"
+#if TARVO_HAVE_PREDICTOR
+#include "tarvo/ml/backtest.hpp"
+#include "tarvo/ml/zavor/predictor.hpp"
+#endif
 #include "tarvo/pipeline/dalmer/transforms.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
 #include "tarvo/pipeline/marts/driver.hpp"
@@ -47,6 +51,7 @@ struct IngestArgs {
 struct MartsArgs {
     std::string output_dir;
     std::string suffix;
+    bool no_predictor = false;
 };
 
 void add_ingest_options(CLI::App* cmd, IngestArgs& args) {
@@ -63,6 +68,8 @@ void add_marts_options(CLI::App* cmd, MartsArgs& args) {
     cmd->add_option("--output-dir", args.output_dir,
                     "directory for the JSON and CSV files (default: <root>/outputs/json for <root>/db/x.duckdb)");
     cmd->add_option("--suffix", args.suffix, "text appended to every output file's base name (no '/')");
+    cmd->add_flag("--no-predictor", args.no_predictor,
+                  "skip the prediction step (and the back-test step of run), as a build without the predictor");
 }
 
 std::vector<std::string> command_names(const CLI::App& app) {
@@ -90,6 +97,24 @@ void reject_extras(const CLI::App& cmd) {
     }
     throw UsageError("unexpected argument '" + word + "'");
 }
+
+#if TARVO_HAVE_PREDICTOR
+struct BacktestArgs {
+    int horizon = zavor::kHorizon;
+    int folds = ml::kDefaultFolds;
+};
+
+CLI::App* add_backtest_command(CLI::App& app, std::string& db_path, BacktestArgs& args) {
+    auto* cmd = app.add_subcommand("backtest", "walk-forward back-test of the predictor and the eus and yis scores; "
+                                               "writes the six backtest_ tables");
+    cmd->add_option("DB_PATH", db_path, "warehouse file")->required();
+    cmd->add_option("--horizon", args.horizon, "periods ahead in which entering YI counts")
+        ->capture_default_str()->check(CLI::Range(1, 12));
+    cmd->add_option("--folds", args.folds, "number of newest evaluated periods")
+        ->capture_default_str()->check(CLI::Range(1, 12));
+    return cmd;
+}
+#endif
 
 ingest::DataPaths parse_data_paths(const std::vector<std::string>& items) {
     std::vector<std::string> keys;
@@ -185,6 +210,11 @@ int main(int argc, char** argv) {
     add_ingest_options(run_cmd, ingest_args);
     add_marts_options(run_cmd, marts_args);
 
+#if TARVO_HAVE_PREDICTOR
+    BacktestArgs backtest_args;
+    auto* backtest_cmd = add_backtest_command(app, db_path, backtest_args);
+#endif
+
     auto* verify_cmd = app.add_subcommand("verify", "check this installation and a warehouse (exit status 1 on a failure)");
     verify_cmd->add_option("DB_PATH", verify_db, "warehouse file to check read-only")->capture_default_str();
 
@@ -229,13 +259,18 @@ int main(int argc, char** argv) {
             dalmer::run_transforms(db_path);
         } else if (*marts_cmd) {
             require_warehouse_file(db_path);
-            marts::run_marts(db_path, output_dir_of(marts_args), marts_args.suffix);
+            marts::run_marts(db_path, output_dir_of(marts_args), marts_args.suffix, !marts_args.no_predictor);
             print_closing_block(db_path, marts_args, std::nullopt);
         } else if (*run_cmd) {
-            brenk::RunOptions options{data_paths, muta_filter_of(ingest_args), output_dir_of(marts_args),
-                                      marts_args.suffix, ingest_args.force};
+            brenk::RunOptions options{data_paths,          muta_filter_of(ingest_args), output_dir_of(marts_args),
+                                      marts_args.suffix,   ingest_args.force,           !marts_args.no_predictor};
             brenk::run_pipeline(source_dir, db_path, options);
             print_closing_block(db_path, marts_args, core::console().skipped());
+#if TARVO_HAVE_PREDICTOR
+        } else if (*backtest_cmd) {
+            require_warehouse_file(db_path);
+            ml::run_backtest(db_path, backtest_args.horizon, backtest_args.folds);
+#endif
         } else if (*verify_cmd) {
             return dovrak::verify_all(verify_db);
         } else if (*demo_cmd) {

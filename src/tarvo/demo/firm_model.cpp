@@ -14,6 +14,12 @@ namespace {
 constexpr int kNewestYear = 2025;
 constexpr int kNewestMonth = 12;
 
+// The hidden hazard's constants (docs/predictor.md).
+constexpr double kStressShare = 0.12;       // firms with a stress episode
+constexpr double kStressScoreRise = 180;    // score points added at full stress
+constexpr double kStressRiskGrowth = 0.10;  // extra log-growth of risk per period at full stress
+constexpr double kHazardBase = -6.5;        // log-odds of a period without any sign
+
 uint64_t mix(uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -57,11 +63,11 @@ size_t weighted(Rng& rng, const double (&weights)[N]) {
     return N - 1;
 }
 
-// The period at which a firm enters legal follow-up: most often the newest period (a new YI
-// firm), otherwise somewhere in the second half of the history.
+// The period at which a firm of a follow-up path kind enters legal follow-up: often the newest
+// period (a new YI firm), otherwise somewhere in the second half of the history.
 int follow_up_start(Rng& rng, int periods, int earliest) {
     if (periods - 1 < earliest) return -1;
-    if (rng.chance(0.6) || periods - 2 < std::max(earliest, periods / 2)) return periods - 1;
+    if (rng.chance(0.3) || periods - 2 < std::max(earliest, periods / 2)) return periods - 1;
     return rng.between(std::max(earliest, periods / 2), periods - 2);
 }
 
@@ -174,6 +180,76 @@ Population::Population(int64_t firms, int periods, uint64_t seed) : periods_(per
         const double group_share = f.segment == 0 || f.segment == 3 ? 0.35 : f.segment == 1 ? 0.15 : 0.02;
         if (rng.chance(group_share))
             f.group = rng.between(0, static_cast<int>(std::max<int64_t>(1, firms / 8)));
+
+        // Follow-up and stress come from the firm's own bits, so the traits drawn above stay
+        // what they were before the hazard existed.
+        if (ends_in_follow_up(f.kind)) {
+            f.yi_from = f.event;
+        } else if (P >= 2) {
+            const uint64_t s = mix(f.traits ^ 0x5354524553535EEDULL);
+            if (unit(s) < kStressShare) {
+                f.stress_from = 1 + static_cast<int>(mix(s) % static_cast<uint64_t>(P - 1));
+                f.stress_level = 0.6 + 0.8 * unit(mix(s + 1));
+            }
+        }
+    }
+    for (size_t i = 0; i < firms_.size(); ++i) draw_follow_up(i);
+}
+
+double Population::stress(const Firm& firm, int t) const {
+    if (firm.stress_from < 0 || t < firm.stress_from) return 0;
+    return firm.stress_level * std::min(1.0, (t - firm.stress_from + 1) / 3.0);
+}
+
+double Population::total_risk(const Firm& firm, size_t f, int t) const {
+    double stressed = 0;
+    for (int k = firm.stress_from < 0 ? t + 1 : firm.stress_from; k <= t; ++k) stressed += stress(firm, k);
+    return firm.risk * std::pow(1 + firm.growth, t) * (1 + 0.04 * (noise(f, t, 3) - 0.5)) *
+           std::exp(kStressRiskGrowth * stressed);
+}
+
+int64_t Population::overdue_days(size_t f, int t, const FirmPeriod& p) const {
+    if (p.yi) return 90 + static_cast<int64_t>(bits(f, t, kOverdue) % 300);
+    const double chance = 0.03 + (p.score >= 700 ? 0.15 : 0.0) + 0.45 * stress(firms_[f], t);
+    if (noise(f, t / 2, kOverdue) >= chance) return 0;
+    return 1 + static_cast<int64_t>(bits(f, t, kOverdue + 100) % 90);
+}
+
+bool Population::zero_check(size_t f, int t, int c, const FirmPeriod& p) const {
+    const double chance = 0.02 + (p.yi || p.score >= 700 ? 0.10 : 0.0) + 0.35 * stress(firms_[f], t);
+    return noise(f, t / 3, kZeroCheck + static_cast<uint32_t>(c)) < chance;
+}
+
+bool Population::ciss(size_t f, int t, int which, const FirmPeriod& p) const {
+    const double chance = (p.yi ? 0.5 : 0.01 + (p.score >= 650 ? 0.08 : 0.0) + 0.15 * stress(firms_[f], t)) /
+                          (which == 0 ? 1 : 2);
+    return noise(f, t / 2, kCiss + (which == 0 ? 0u : 100u)) < chance;
+}
+
+double Population::hazard_logit(size_t f, int t) const {
+    const Firm& firm = firms_[f];
+    const FirmPeriod before = state(f, t - 1);
+    const double climb = t - 4 >= firm.first ? (before.score - state(f, t - 4).score) / 100 : 0;
+    const double growth = t - 2 >= firm.first ? total_risk(firm, f, t - 1) / total_risk(firm, f, t - 2) - 1 : 0;
+    const int64_t overdue = overdue_days(f, t - 1, before);
+    const bool warning = zero_check(f, t - 1, 0, before) || zero_check(f, t - 1, 1, before) ||
+                         zero_check(f, t - 1, 2, before);
+    const double u1 = std::max(noise(f, t, kHazardNoise), 1e-12), u2 = noise(f, t, kHazardNoise + 1);
+    const double gaussian = std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+    return kHazardBase + 1.5 * std::clamp(climb, -1.0, 4.0) + 6.0 * std::clamp(growth, -0.2, 0.5) +
+           (overdue > 0 ? 1.5 + 0.02 * static_cast<double>(overdue) : 0.0) + (warning ? 1.2 : 0.0) +
+           (ciss(f, t - 1, 0, before) ? 0.8 : 0.0) + 0.7 * gaussian;
+}
+
+void Population::draw_follow_up(size_t f) {
+    Firm& firm = firms_[f];
+    if (firm.yi_from >= 0) return;
+    for (int t = std::max(1, firm.first + 1); t <= firm.last; ++t) {
+        const double hazard = 1 / (1 + std::exp(-hazard_logit(f, t)));
+        if (noise(f, t, kHazardDraw) < hazard) {
+            firm.yi_from = t;
+            return;
+        }
     }
 }
 
@@ -223,6 +299,7 @@ double Population::score_of(const Firm& firm, size_t f, int t) const {
         case PathKind::always_yi: s = firm.level + 15 * n; break;
         case PathKind::yi_rapid: s = t == firm.event - 1 ? firm.slope : firm.level + 10 * n; break;
     }
+    s += kStressScoreRise * stress(firm, t);
     s = std::clamp(s, 0.0, 1000.0);
     return std::round(s * 100) / 100;
 }
@@ -232,10 +309,10 @@ FirmPeriod Population::state(size_t f, int t) const {
     FirmPeriod p;
     p.active = t >= firm.first && t <= firm.last;
     if (!p.active) return p;
-    p.yi = ends_in_follow_up(firm.kind) && firm.event >= 0 && t >= firm.event;
+    p.yi = firm.yi_from >= 0 && t >= firm.yi_from;
     p.score = score_of(firm, f, t);
 
-    const double total = firm.risk * std::pow(1 + firm.growth, t) * (1 + 0.04 * (noise(f, t, 3) - 0.5));
+    const double total = total_risk(firm, f, t);
     p.kik_risk = std::round(total * firm.kik_share * 100) / 100;
     p.kredi_risk = firm.has_credit ? std::round((total - p.kik_risk) * 100) / 100 : 0;
     p.on_kik = p.yi || noise(f, t, 4) >= 0.02;
@@ -243,7 +320,7 @@ FirmPeriod Population::state(size_t f, int t) const {
 
     // The target list is drawn up before the bureau reports a new follow-up, so a firm is still
     // a target in the period its follow-up starts.
-    p.target = (!p.yi || t == firm.event) && (p.score >= 450 || (firm.segment == 0 && p.score >= 325));
+    p.target = (!p.yi || t == firm.yi_from) && (p.score >= 450 || (firm.segment == 0 && p.score >= 325));
     const bool in_gap = t >= firm.gap_from && t < firm.gap_to;
     p.covered = p.target ? !in_gap && noise(f, t, 5) >= 0.01 : noise(f, t, 5) < 0.08;
     return p;

@@ -17,6 +17,14 @@
 //   yi_missed  middling scores, then legal follow-up
 //   yi_rapid   below 200, one period above 500, then legal follow-up
 //   always_yi  under legal follow-up in every period
+//
+// The hidden hazard. Any firm outside the follow-up kinds may enter legal follow-up in a
+// period t with a probability that rises with the leading signs it showed in t-1: a score that
+// climbed over three periods, a growing risk, overdue days on the monitoring list, zero-check
+// warnings of the rating criteria and CISS flags, plus noise (hazard_logit). About one firm in
+// eight goes through a stress episode from some period on, which raises its score and risk and
+// makes the signs likelier; the hazard itself reads only the signs, as a model would.
+// docs/predictor.md gives the numbers.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +42,20 @@ inline bool ends_in_follow_up(PathKind k) {
     return k == PathKind::yi_caught || k == PathKind::yi_missed || k == PathKind::yi_rapid ||
            k == PathKind::always_yi;
 }
+
+// Noise channels: 1-5 the score and list model, 10-17 the extract writers, 20-23 the hazard.
+enum Channel : uint32_t {
+    kOverdue = 10,
+    kCiss = 11,
+    kCode = 12,
+    kCodeForm = 13,
+    kZeroCheck = 14,
+    kMissingScore = 15,
+    kYisNoise = 16,
+    kMalformedCode = 17,
+    kHazardDraw = 20,
+    kHazardNoise = 21,
+};
 
 struct Firm {
     int64_t muta = 0;
@@ -55,6 +77,9 @@ struct Firm {
     int gap_from = -1, gap_to = -1;  // periods missing from the coverage list (a target's gap)
     int group = -1;                  // risk group, or -1
     uint64_t traits = 0;             // seed of the firm's remaining fixed choices
+    int yi_from = -1;                // first period under legal follow-up, or -1
+    int stress_from = -1;            // first period of a stress episode, or -1
+    double stress_level = 0;         // its full strength (reached after three periods)
 };
 
 // The state of one firm in one period.
@@ -82,12 +107,22 @@ public:
     int month(int t) const;  // 1-12
 
     FirmPeriod state(size_t f, int t) const;
+    // Leading signs as the extracts show them: overdue days on the monitoring list, the
+    // zero-check criterion `c` (0-2) of the rating data, and the two CISS flags.
+    int64_t overdue_days(size_t f, int t, const FirmPeriod& p) const;
+    bool zero_check(size_t f, int t, int c, const FirmPeriod& p) const;
+    bool ciss(size_t f, int t, int which, const FirmPeriod& p) const;
+    // Log-odds of entering follow-up in period t (t >= 1), from the signs of period t-1.
+    double hazard_logit(size_t f, int t) const;
     // A uniform number in [0, 1) fixed by the firm, the period and a channel.
     double noise(size_t f, int t, uint32_t channel) const;
     uint64_t bits(size_t f, int t, uint32_t channel) const;
 
 private:
     double score_of(const Firm& firm, size_t f, int t) const;
+    double stress(const Firm& firm, int t) const;
+    double total_risk(const Firm& firm, size_t f, int t) const;
+    void draw_follow_up(size_t f);
     std::vector<Firm> firms_;
     int periods_;
     uint64_t seed_;

@@ -29,18 +29,6 @@ constexpr const char* kSourceDirs[] = {
     "eus_sql_kapsam_muta", "statik_db",   "yis_train_data",  "rkd_donem_data",   "memzuc_data_donem",
 };
 
-// Noise channels of the firm model used by the writers (1-5 belong to the model itself).
-enum Channel : uint32_t {
-    kOverdue = 10,
-    kCiss = 11,
-    kCode = 12,
-    kCodeForm = 13,
-    kZeroCheck = 14,
-    kMissingScore = 15,
-    kYisNoise = 16,
-    kMalformedCode = 17,
-};
-
 void write_bytes(const fs::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -184,7 +172,7 @@ public:
             for (int k = std::max(firm.first, t - 2); k <= std::min(t, firm.last); ++k, ++count)
                 sum += pop_.state(f, k).score;
             score_avg.emplace_back(count ? std::optional<double>(std::round(sum / count * 100) / 100) : std::nullopt);
-            overdue.emplace_back(overdue_days(f, std::min(t, firm.last), p));
+            overdue.emplace_back(pop_.overdue_days(f, std::min(t, firm.last), p));
         }
         core::Table table;
         table.set("MUTA", core::Column::of_str(std::move(muta)));
@@ -204,13 +192,6 @@ private:
         char buf[16];
         std::snprintf(buf, sizeof buf, "%04d%02d", pop_.year(t), pop_.month(t));
         return buf;
-    }
-
-    int64_t overdue_days(size_t f, int t, const FirmPeriod& p) const {
-        if (p.yi) return 90 + static_cast<int64_t>(pop_.bits(f, t, kOverdue) % 300);
-        const double chance = 0.03 + (p.score >= 700 ? 0.15 : 0.0);
-        if (pop_.noise(f, t / 2, kOverdue) >= chance) return 0;
-        return 1 + static_cast<int64_t>(pop_.bits(f, t, kOverdue + 100) % 90);
     }
 
     // Early-monitoring code cell: empty for most firms; for high scorers one code, or a list
@@ -285,12 +266,11 @@ private:
             text += ';';
             put_amount_tr(text, p.kik_risk);
             text += ';';
-            put_int(text, overdue_days(f, t, p));
+            put_int(text, pop_.overdue_days(f, t, p));
             text += ';';
             put_monitoring_code(text, f, t, p);
-            const double ciss_chance = p.yi ? 0.5 : 0.01 + (p.score >= 650 ? 0.08 : 0.0);
-            text += pop_.noise(f, t / 2, kCiss) < ciss_chance ? ";1" : ";0";
-            text += pop_.noise(f, t / 2, kCiss + 100) < ciss_chance / 2 ? ";1;" : ";0;";
+            text += pop_.ciss(f, t, 0, p) ? ";1" : ";0";
+            text += pop_.ciss(f, t, 1, p) ? ";1;" : ";0;";
             text += kSegmentLabels[firm.segment];
             text += "\r\n";
         }
@@ -343,7 +323,7 @@ private:
             eus += '\n';
 
             const double yis_score = std::clamp(std::round(p.score + 80 * (pop_.noise(f, t, kYisNoise) - 0.5)), 0.0, 1000.0);
-            const bool soon_yi = ends_in_follow_up(firm.kind) && firm.event > t && firm.event <= t + 3;
+            const bool soon_yi = firm.yi_from > t && firm.yi_from <= t + 3;
             put_int(yis, firm.muta);
             yis += ',';
             put_int(yis, static_cast<int64_t>(yis_score));
@@ -395,8 +375,7 @@ private:
                     const int64_t base = static_cast<int64_t>(h % 360);
                     days[c].emplace_back(((base - 30 * t) % 360 + 360) % 360);
                 }
-                const double chance = 0.02 + (p.yi || p.score >= 700 ? 0.10 : 0.0);
-                if (pop_.noise(f, t / 3, kZeroCheck + static_cast<uint32_t>(c)) < chance)
+                if (pop_.zero_check(f, t, c, p))
                     zero[c].emplace_back(1 + static_cast<int64_t>(pop_.bits(f, t, kZeroCheck) % 3));
                 else
                     zero[c].emplace_back(pop_.noise(f, t, kZeroCheck + 10u + static_cast<uint32_t>(c)) < 0.05

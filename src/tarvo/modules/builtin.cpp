@@ -1,6 +1,6 @@
 // The modules compiled into this build. Each module's own module.cpp registers its entries
-// and its embedded source text; a module left out of the build (the predictor, until it is
-// built) is not listed here, so loading it fails with ModuleNotFoundError.
+// and its embedded source text; a module left out of the build (the predictor, with
+// -DTARVO_WITH_PREDICTOR=OFF) is not listed here, so loading it fails with ModuleNotFoundError.
 #include "tarvo/modules/registry.hpp"
 
 namespace tarvo {
@@ -13,6 +13,9 @@ namespace ingest { void register_module(modules::Registry&); }
 namespace dalmer { void register_module(modules::Registry&); }
 namespace ronnel { void register_module(modules::Registry&); }
 namespace dovrak { void register_module(modules::Registry&); }
+#if TARVO_HAVE_PREDICTOR
+namespace zavor { void register_module(modules::Registry&); }
+#endif
 }  // namespace tarvo
 
 namespace tarvo::modules {
@@ -29,6 +32,9 @@ Registry& registry() {
         dalmer::register_module(r);
         ronnel::register_module(r);
         dovrak::register_module(r);
+#if TARVO_HAVE_PREDICTOR
+        zavor::register_module(r);
+#endif
         return r;
     }();
     return instance;

@@ -25,6 +25,13 @@ Module& Registry::add(Module m) {
     return modules_.emplace(name, std::move(m)).first->second;
 }
 
+bool Registry::remove(std::string_view name) {
+    auto it = modules_.find(name);
+    if (it == modules_.end()) return false;
+    modules_.erase(it);
+    return true;
+}
+
 const Module& Registry::load(std::string_view name) const {
     auto it = modules_.find(name);
     if (it == modules_.end())

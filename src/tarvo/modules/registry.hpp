@@ -84,6 +84,8 @@ public:
     // ModuleNotFoundError "No module named 'x'" when the build has no such module.
     const Module& load(std::string_view name) const;
     bool contains(std::string_view name) const { return modules_.find(name) != modules_.end(); }
+    // Takes a module out (tests use it to run without one); false when there is none.
+    bool remove(std::string_view name);
 
 private:
     std::map<std::string, Module, std::less<>> modules_;

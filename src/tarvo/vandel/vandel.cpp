@@ -458,10 +458,22 @@ core::Table Vandel::query(std::string_view sql, const std::vector<core::Value>& 
 
 void Vandel::for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
                             const std::function<void(const core::Table&)>& on_chunk) {
+    stream_chunks(sql, &list_param, on_chunk);
+}
+
+void Vandel::for_each_chunk(std::string_view sql, const std::function<void(const core::Table&)>& on_chunk) {
+    stream_chunks(sql, nullptr, on_chunk);
+}
+
+void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
+                           const std::function<void(const core::Table&)>& on_chunk) {
     require_open();
     auto run = [&](const std::string& text) {
         Prepared p;
-        prepare_with_list(as_con(con_), text, list_param, p);
+        if (list_param)
+            prepare_with_list(as_con(con_), text, *list_param, p);
+        else if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) == DuckDBError)
+            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
         Result r;
         execute_streaming(p, r);
         std::vector<core::Column> cols;

@@ -59,6 +59,8 @@ public:
     // size of the result.
     void for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
                         const std::function<void(const core::Table&)>& on_chunk);
+    // The same for a statement without parameters.
+    void for_each_chunk(std::string_view sql, const std::function<void(const core::Table&)>& on_chunk);
     // The same results as row tuples.
     std::vector<Row> fetchall(std::string_view sql);
     std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);
@@ -92,6 +94,8 @@ public:
 
 private:
     void require_open() const;
+    void stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
+                       const std::function<void(const core::Table&)>& on_chunk);
     std::string path_;
     void* db_ = nullptr;   // duckdb_database
     void* con_ = nullptr;  // duckdb_connection

@@ -6,6 +6,13 @@
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
+#include "tarvo/modules/registry.hpp"
+
+#if TARVO_HAVE_PREDICTOR
+namespace tarvo::zavor {
+void register_module(modules::Registry&);
+}
+#endif
 
 namespace {
 
@@ -26,11 +33,29 @@ void build_warehouse(const fs::path& db) {
     )");
 }
 
+// The run as a build without the predictor sees it: the module taken out of the registry
+// while alive, and put back afterwards.
+class WithoutPredictor {
+public:
+    WithoutPredictor() : removed_(modules::registry().remove("tarvo.ml.zavor")) {}
+    ~WithoutPredictor() {
+#if TARVO_HAVE_PREDICTOR
+        if (removed_) zavor::register_module(modules::registry());
+#endif
+    }
+    WithoutPredictor(const WithoutPredictor&) = delete;
+    WithoutPredictor& operator=(const WithoutPredictor&) = delete;
+
+private:
+    [[maybe_unused]] bool removed_;  // read only in a build with the predictor
+};
+
 TEST(MartRun, WritesEveryFileAndPrintsTheRunOrder) {
     fixtures::TempDir dir("mart_run");
     fs::create_directories(dir.path() / "db");
     const fs::path db = dir.path() / "db" / "ovik.duckdb";
     build_warehouse(db);
+    WithoutPredictor no_module;
     core::ConsoleCapture cap;
     auto [scoreboard, trending] = marts::run_marts(db, std::nullopt, "_test");
 
@@ -85,6 +110,38 @@ TEST(MartRun, WritesEveryFileAndPrintsTheRunOrder) {
     EXPECT_NE(manager.find("\"n_passed\":3,\"n_shown\":3"), std::string::npos);
     EXPECT_NE(manager.find("Bir \\u003cb\\u003eA.Ş.\\u003c/b\\u003e"), std::string::npos);
     EXPECT_EQ(manager.find("<b>A.Ş."), std::string::npos);
+}
+
+// --no-predictor prints its one line where the missing module's line stands and leaves every
+// output file as a run without the module writes it.
+TEST(MartRun, NoPredictorMatchesARunWithoutTheModule) {
+    fixtures::TempDir dir("mart_nopred");
+    const fs::path db = dir.path() / "w.duckdb";
+    build_warehouse(db);
+    std::vector<std::string> without_module, turned_off;
+    {
+        WithoutPredictor no_module;
+        core::ConsoleCapture cap;
+        marts::run_marts(db, dir.path() / "a" / "json");
+        without_module = cap.out_lines();
+    }
+    {
+        core::ConsoleCapture cap;
+        marts::run_marts(db, dir.path() / "b" / "json", "", /*use_predictor=*/false);
+        turned_off = cap.out_lines();
+    }
+    // The same lines, but for the step's own line and the output directory's name.
+    const std::string b_dir = dir.path().string() + "/b/";
+    for (std::string& line : turned_off)
+        if (const size_t at = line.find(b_dir); at != std::string::npos) line[at + b_dir.size() - 2] = 'a';
+    for (std::string& line : without_module)
+        if (line == "  [ML] Skipping: No module named 'tarvo.ml.zavor'")
+            line = "  [ML] Skipping: predictor turned off (--no-predictor)";
+    EXPECT_EQ(turned_off, without_module);
+    for (const char* f : {"json/sample_scoreboard.json", "json/sample_trending_lists.json", "json/sube_bolge_ref.csv",
+                          "html/ovik_dashboard.html", "html/ovik_dashboard_yonetici.html",
+                          "html/ovik_dashboard_admin.html"})
+        EXPECT_EQ(core::read_file(dir.path() / "a" / f), core::read_file(dir.path() / "b" / f)) << f;
 }
 
 TEST(MartRun, OutputDirectoryRules) {

@@ -148,7 +148,7 @@ bool ManagerFilter::operator()(const core::RowView& row) const {
 }
 
 std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<fs::path> output_dir,
-                                        const std::string& file_suffix) {
+                                        const std::string& file_suffix, bool use_predictor) {
     check_file_suffix(file_suffix);
     const MartOutputs outputs = mart_outputs(db_path, output_dir, file_suffix);
     const fs::path& out_dir = outputs.json_dir;
@@ -187,7 +187,10 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
 
     // 7-8. Trending flags, then the predictor.
     _enrich_with_trending(scoreboard, trending);
-    run_prediction_step(db_path, scoreboard);
+    if (use_predictor)
+        run_prediction_step(db_path, scoreboard);
+    else
+        console().line("  [ML] Skipping: predictor turned off (--no-predictor)");
 
     // 9-11. Flow matrix, band snapshot, diagnostic index.
     console().line("  Building flow matrix...");

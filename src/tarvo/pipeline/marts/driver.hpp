@@ -41,11 +41,13 @@ MartOutputs mart_outputs(const std::filesystem::path& db_path, const std::option
                          const std::string& file_suffix);
 
 // Returns (scoreboard, trending) as they stand at the end of the run. ValueError before any
-// step when the suffix holds a path separator.
+// step when the suffix holds a path separator. With use_predictor false the prediction step
+// only prints "  [ML] Skipping: predictor turned off (--no-predictor)" and everything else is
+// as in a build without the predictor.
 std::pair<core::Document, core::Document> run_marts(
     const std::filesystem::path& db_path,
     std::optional<std::filesystem::path> output_dir = std::nullopt,
-    const std::string& file_suffix = "");
+    const std::string& file_suffix = "", bool use_predictor = true);
 
 // The manager dashboard's row filter: KUR-TIC rows, KOBI rows among the run's top 10,000 KOBI
 // firms by latest risk, and any row whose latest risk is above 50,000,000.

@@ -12,7 +12,8 @@ void register_module(modules::Registry& r) {
     m.add_function<core::Document(vandel::Vandel&)>("_build_scoreboard", _build_scoreboard);
     m.add_function<std::pair<core::Document, core::Document>(
         const std::filesystem::path&, std::optional<std::filesystem::path>, const std::string&)>(
-        "run_marts", run_marts);
+        "run_marts", [](const std::filesystem::path& db_path, std::optional<std::filesystem::path> output_dir,
+                        const std::string& file_suffix) { return run_marts(db_path, std::move(output_dir), file_suffix); });
     m.add_sources(embedded::tarvo_pipeline_marts);
 }
 

@@ -1,0 +1,43 @@
+// The feature matrix: one row per firm and period in which the firm is not in the YI state,
+// computed inside the warehouse from fact_periodic, dim_entity and the brz_ tables, and fetched
+// a chunk at a time into compact columns (no per-row maps, no firm key text per row).
+//
+// Periods are those of fact_periodic, numbered 0 (oldest) to T-1 (newest). A row's features at
+// period t read only periods t, t-1 and t-3; its label looks ahead: 1 when the firm is in YI in
+// any of the periods t+1 .. t+horizon, 0 when it is in none of them, and -1 (unknown) when
+// t + horizon > T-1. The segment is a fixed attribute of the firm (dim_entity).
+//
+// A brz_ table that does not exist reads as empty; the CISS flag is the highest of the
+// monitoring-list columns that quisar's FI lists and the table has.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tarvo/ml/zavor/feature_set.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::zavor {
+
+struct FeatureMatrix {
+    std::vector<std::string> periods;  // period texts, index = period number
+    std::vector<std::string> firms;    // firm keys (text), index = firm number, in key order
+    std::vector<int32_t> firm;         // per row: firm number
+    std::vector<int32_t> period;       // per row: period number; rows ascend by period, then firm
+    std::vector<int8_t> label;         // per row: 1, 0, or -1 (outcome not yet known)
+    std::vector<float> values;         // rows x kFeatureCount, row-major; NaN = missing
+
+    size_t rows() const { return period.size(); }
+    const std::string& entity(size_t r) const { return firms[static_cast<size_t>(firm[r])]; }
+    const float* row(size_t r) const { return values.data() + r * kFeatureCount; }
+    // First row of period `t` (rows() when there is none at or after it).
+    size_t first_row_of(int32_t t) const;
+};
+
+// Runs the feature statements (one for fact_periodic and dim_entity, one per bronze source) and
+// fetches the matrix.
+FeatureMatrix load_features(vandel::Vandel& con, int horizon);
+
+}  // namespace tarvo::zavor

@@ -1,0 +1,127 @@
+#include "tarvo/ml/zavor/predictor.hpp"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "tarvo/core/console.hpp"
+#include "tarvo/core/value.hpp"
+#include "tarvo/ml/zavor/model.hpp"
+#include "tarvo/vandel/vandel.hpp"
+
+namespace tarvo::zavor {
+
+namespace {
+
+using core::Dict;
+using core::Document;
+using core::List;
+
+// The back-test AUC of the ML model in its newest evaluated period, when a back-test run has
+// written one (a table of another shape gives none).
+Document latest_backtest_auc(vandel::Vandel& con) {
+    if (!con.table_exists("backtest_ml")) return Document();
+    const std::vector<std::string> columns = con.column_names("backtest_ml");
+    const auto has = [&](const char* c) { return std::find(columns.begin(), columns.end(), c) != columns.end(); };
+    if (!has("donem") || !has("auc")) return Document();
+    const core::Table t = con.query(
+        "SELECT CAST(auc AS DOUBLE) FROM backtest_ml WHERE auc IS NOT NULL ORDER BY donem DESC LIMIT 1");
+    if (t.nrows() == 0) return Document();
+    return Document(core::round_half_even(*t.column(0).number_at(0), 4));
+}
+
+Document model_description(const LogisticModel& lm, const FeatureMatrix& m, int32_t last_train,
+                           Document auc) {
+    List periods;
+    for (int32_t t = 0; t <= last_train; ++t) periods.emplace_back(m.periods[static_cast<size_t>(t)]);
+    List features;
+    for (size_t f = 0; f < kFeatureCount; ++f) {
+        Dict d;
+        d.set("name", std::string(kFeatures[f].name));
+        d.set("label", std::string(kFeatures[f].label));
+        d.set("weight", core::round_half_even(lm.weights()[f], 4));
+        features.emplace_back(std::move(d));
+    }
+    Dict d;
+    d.set("horizon", kHorizon);
+    d.set("training_periods", std::move(periods));
+    d.set("features", std::move(features));
+    d.set("auc", std::move(auc));
+    d.set("threshold", kThreshold);
+    return Document(std::move(d));
+}
+
+}  // namespace
+
+std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
+                       const std::array<double, kFeatureCount>& weights, const float* raw) {
+    std::vector<size_t> raising;
+    for (size_t f = 0; f < kFeatureCount; ++f) {
+        const bool present = kFeatures[f].kind == FeatureKind::continuous ? !std::isnan(raw[f]) : raw[f] > 0;
+        if (present && weights[f] > 0 && contributions[f] > 0) raising.push_back(f);
+    }
+    std::stable_sort(raising.begin(), raising.end(),
+                     [&](size_t a, size_t b) { return contributions[a] > contributions[b]; });
+    std::string text;
+    for (size_t k = 0; k < raising.size() && k < 3; ++k) {
+        if (k == 2 && contributions[raising[2]] < contributions[raising[0]] / 4) break;
+        if (k) text += "; ";
+        text += reason_text(static_cast<Feature>(raising[k]), raw);
+    }
+    return text;
+}
+
+Document run_predictions(const std::string& db_path, Document scoreboard) {
+    core::Console& out = core::console();
+    vandel::Vandel con(db_path, vandel::Access::read_only);
+    const FeatureMatrix m = load_features(con, kHorizon);
+    Document backtest_auc = latest_backtest_auc(con);
+    con.close();  // the warehouse's working memory goes back before the fit needs its own
+    const int32_t periods = static_cast<int32_t>(m.periods.size());
+    const int32_t last_train = periods - 1 - kHorizon;
+    if (last_train < 0) {
+        out.line("  [ML] Yetersiz geçmiş: " + std::to_string(kHorizon) +
+                 " dönem sonrası bilinen dönem yok, olasılık verilmedi");
+        return scoreboard;
+    }
+    const size_t end_row = m.first_row_of(last_train + 1);
+    const std::optional<LogisticModel> lm = LogisticModel::fit(m, end_row);
+    if (!lm) {
+        out.line("  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi");
+        return scoreboard;
+    }
+    int64_t positives = std::count(m.label.begin(), m.label.begin() + static_cast<long>(end_row), int8_t{1});
+    out.line("  [ML] Model: " + std::to_string(last_train + 1) + " dönem (" + m.periods.front() + "-" +
+             m.periods[static_cast<size_t>(last_train)] + "), " + core::group_thousands(static_cast<int64_t>(end_row)) +
+             " örnek, " + core::group_thousands(positives) + " pozitif, ufuk " + std::to_string(kHorizon) + " dönem");
+
+    // The newest period's firms, by key.
+    const size_t first = m.first_row_of(periods - 1);
+    std::unordered_map<std::string_view, size_t> newest;
+    newest.reserve(m.rows() - first);
+    for (size_t r = first; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
+
+    if (Document* rows_doc = scoreboard.get("rows")) {
+        if (!rows_doc->is_rows()) *rows_doc = Document::rows(core::rows_to_table(*rows_doc));
+        core::Table& rows = rows_doc->as_rows();
+        const core::Column* muta = rows.find("muta");
+        std::vector<std::optional<double>> prob(rows.nrows());
+        std::vector<std::optional<std::string>> neden(rows.nrows());
+        for (size_t i = 0; muta && i < rows.nrows(); ++i) {
+            const auto it = newest.find(muta->text_form(i));
+            if (it == newest.end()) continue;
+            const float* raw = m.row(it->second);
+            prob[i] = core::round_half_even(lm->probability(raw), 4);
+            neden[i] = reasons_of(lm->contributions(raw), lm->weights(), raw);
+        }
+        rows.set("_ml_yi_prob", core::Column::of_f64(std::move(prob)));
+        rows.set("_ml_neden", core::Column::of_str(std::move(neden)));
+    }
+    scoreboard.set("ml_model", model_description(*lm, m, last_train, std::move(backtest_auc)));
+    out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(static_cast<int64_t>(newest.size())) +
+             " firma skorlandı");
+    return scoreboard;
+}
+
+}  // namespace tarvo::zavor

@@ -1,0 +1,109 @@
+#include "tarvo/ml/zavor/features.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ml/planted_warehouse.hpp"
+
+namespace {
+
+using namespace tarvo;
+using zavor::FeatureMatrix;
+using zavor::kFeatureCount;
+using zavor::kFeatures;
+
+// One row as "<firm> <period> <label>: name=value ..." listing the features that are set
+// (neither zero nor missing), or "name=nan" for a missing continuous feature.
+std::string describe(const FeatureMatrix& m, size_t r) {
+    std::string s = m.entity(r) + " " + m.periods[static_cast<size_t>(m.period[r])] + " " + std::to_string(m.label[r]) + ":";
+    for (size_t f = 0; f < kFeatureCount; ++f) {
+        const float x = m.row(r)[f];
+        if (x == 0) continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, " %s=%g", std::string(kFeatures[f].name).c_str(), static_cast<double>(x));
+        s += buf;
+    }
+    return s;
+}
+
+TEST(Features, EachFeatureFromItsSourceAndTheLabelLooksAhead) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::create_silver_tables(con);
+    con.execute(R"(
+        INSERT INTO fact_periodic VALUES
+          ('A', '2401', 100, 100, NULL), ('A', '2402', 200, 100, 0), ('A', '2403', 300, 100, 0),
+          ('A', '2404', 450, 150, 50), ('A', '2405', -1, 150, 0),
+          ('B', '2401', 900, 10, NULL), ('B', '2403', 700, 10, NULL), ('B', '2404', 800, 10, 0);
+        INSERT INTO dim_entity VALUES ('A', 'KOBI', 1, 1), ('B', 'MIKRO', 1, 1);
+        CREATE TABLE brz_kik_izleme(muta VARCHAR, donem VARCHAR, gckm_gun_say BIGINT, ciss_flag INTEGER);
+        INSERT INTO brz_kik_izleme VALUES ('A', '2404', 45, 1), ('A', '2404', 30, 0);
+        CREATE TABLE brz_rkd_kriter(muta VARCHAR, donem VARCHAR, min_uzak_gun BIGINT, sifir_flag INTEGER);
+        INSERT INTO brz_rkd_kriter VALUES ('B', '2404', 12, 0);
+        CREATE TABLE brz_eus_hedef(muta VARCHAR, donem VARCHAR);
+        INSERT INTO brz_eus_hedef VALUES ('B', '2404');
+        CREATE TABLE brz_yis_tahmin(muta VARCHAR, donem VARCHAR, yis_skor BIGINT);
+        INSERT INTO brz_yis_tahmin VALUES ('A', '2404', 610);
+    )");
+    const FeatureMatrix m = zavor::load_features(con, 1);
+    EXPECT_EQ(m.periods, (std::vector<std::string>{"2401", "2402", "2403", "2404", "2405"}));
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < m.rows(); ++r) rows.push_back(describe(m, r));
+    const std::vector<std::string> expected = {
+        "A 2401 0: skor=100 skor_d1=nan skor_d3=nan risk_log=4.61512 risk_oran=nan yis_skor=nan seg_kobi=1",
+        "B 2401 0: skor=900 skor_d1=nan skor_d3=nan bant=3 risk_log=2.3979 risk_oran=nan yis_skor=nan seg_mikro=1",
+        "A 2402 0: skor=200 skor_d1=100 skor_d3=nan risk_log=4.61512 yis_skor=nan seg_kobi=1",
+        "A 2403 0: skor=300 skor_d1=100 skor_d3=nan risk_log=4.61512 yis_skor=nan seg_kobi=1",
+        "B 2403 0: skor=700 skor_d1=nan skor_d3=nan bant=2 risk_log=2.3979 risk_oran=nan yis_skor=nan seg_mikro=1",
+        "A 2404 1: skor=450 skor_d1=150 skor_d3=350 bant=1 risk_log=5.01728 risk_oran=0.5 yis_skor=610 ciss=1 "
+        "gecikme_gun=45 seg_kobi=1",
+        "B 2404 0: skor=800 skor_d1=100 skor_d3=-100 bant=2 risk_log=2.3979 yis_skor=nan eus_hedef=1 "
+        "rating_yakin_vade=1 seg_mikro=1",
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+// Any bronze source may be missing: its features then read as if it had no row.
+TEST(Features, MissingBronzeTablesReadAsEmpty) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::create_silver_tables(con);
+    con.execute(R"(
+        INSERT INTO fact_periodic VALUES ('A', '2401', 100, 100, NULL), ('A', '2402', 200, 100, 0);
+        CREATE TABLE brz_yis_tahmin(muta VARCHAR, donem VARCHAR, yis_skor BIGINT);
+        INSERT INTO brz_yis_tahmin VALUES ('A', '2402', 610);
+    )");
+    const FeatureMatrix m = zavor::load_features(con, 1);
+    ASSERT_EQ(m.rows(), 2u);
+    EXPECT_EQ(describe(m, 1), "A 2402 -1: skor=200 skor_d1=100 skor_d3=nan risk_log=4.61512 yis_skor=610");
+}
+
+// Cutting every period after t out of the warehouse changes no feature of a period up to t:
+// features never read the future (only labels do).
+TEST(Features, APeriodsFeaturesUseNoLaterData) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::build_planted_warehouse(con, {.firms = 400, .periods = 8});
+    const FeatureMatrix full = zavor::load_features(con, 3);
+    const std::string cut = fixtures::planted_period(4);
+    con.execute("DELETE FROM fact_periodic WHERE donem > '" + cut + "'; DELETE FROM brz_kik_izleme WHERE donem > '" +
+                cut + "'");
+    const FeatureMatrix truncated = zavor::load_features(con, 3);
+
+    const size_t end = full.first_row_of(5);
+    ASSERT_EQ(truncated.rows(), end);
+    ASSERT_GT(end, 1000u);
+    for (size_t r = 0; r < end; ++r) {
+        ASSERT_EQ(truncated.entity(r), full.entity(r));
+        for (size_t f = 0; f < kFeatureCount; ++f) {
+            const float a = full.row(r)[f], b = truncated.row(r)[f];
+            ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << describe(full, r) << " / " << describe(truncated, r);
+        }
+    }
+}
+
+}  // namespace
