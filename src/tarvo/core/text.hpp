@@ -2,6 +2,7 @@
 // locale, so "İ" lower-cases to "i" + U+0307 and "cıss_x" upper-cases to "CISS_X".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@ std::string to_upper(std::string_view utf8);
 bool starts_with(std::string_view s, std::string_view prefix);
 bool ends_with(std::string_view s, std::string_view suffix);
 bool contains(std::string_view s, std::string_view part);
+
+// Appends the UTF-8 encoding of code point `cp` (at most U+10FFFF) to `out`.
+void append_utf8(std::string& out, uint32_t cp);
 
 // Joins texts with a separator.
 std::string join(const std::vector<std::string>& parts, std::string_view sep);
