@@ -4,7 +4,10 @@
 #   make demo                build, then run `tarvo demo`
 #   make bench               configure with the benchmarks (TARVO_BUILD_BENCH=ON) and build
 #   make install PREFIX=DIR  build and install (bin/tarvo, lib/libduckdb.so, share/tarvo/sql/bronze)
-#   make clean               remove build/
+#   make sanitize            build build-sanitize/ (clang, ASan + UBSan, fuzz targets) and run every test there
+#   make fuzz                build build-sanitize/, then run each fuzz target for FUZZ_SECONDS (default 60);
+#                            FUZZ_TARGETS picks some (e.g. make fuzz FUZZ_TARGETS=literal_eval FUZZ_SECONDS=600)
+#   make clean               remove build/ and build-sanitize/
 # Every target that configures first runs scripts/bootstrap when third_party/duckdb is missing and
 # TARVO_DUCKDB_ROOT is unset, or when the npm packages of the dashboards are missing. CMAKE_ARGS passes extra options to the configure step,
 # e.g. make CMAKE_ARGS=-DTARVO_WERROR=ON; JOBS sets the build's parallelism (default 2).
@@ -16,7 +19,7 @@ CONFIGURE   = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_
 
 PREFIX     ?= /usr/local
 
-.PHONY: all configure build test demo bench install clean duckdb
+.PHONY: all configure build test demo bench install clean duckdb sanitize sanitize-build fuzz
 
 all: build
 
@@ -51,5 +54,30 @@ install: duckdb
 	$(CONFIGURE) -DCMAKE_INSTALL_PREFIX="$(PREFIX)" $(CMAKE_ARGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target install
 
+# The checked build: every test and every fuzz target's seeds under AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report fails the test that triggered it.
+SANITIZE_DIR ?= build-sanitize
+SANITIZE_ENV  = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
+
+sanitize-build: duckdb
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+	  -DCMAKE_CXX_COMPILER=clang++ -DTARVO_SANITIZE=ON -DTARVO_BUILD_FUZZ=ON $(CMAKE_ARGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+
+sanitize: sanitize-build
+	$(SANITIZE_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# Each target grows its corpus in $(SANITIZE_DIR)/fuzz-corpus/<name>, starting from the seeds in
+# fuzz/corpus/<name> (which it only reads); a finding is written as crash-* in the current directory.
+fuzz: sanitize-build
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(SANITIZE_DIR)/fuzz-corpus/$$t; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  $(SANITIZE_ENV) ./$(SANITIZE_DIR)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    $(SANITIZE_DIR)/fuzz-corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

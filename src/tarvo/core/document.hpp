@@ -65,8 +65,9 @@ class Dict {
 public:
     using Item = std::pair<std::string, Document>;
 
-    size_t size() const { return items_.size(); }
-    bool empty() const { return items_.empty(); }
+    // Members that touch the items are defined after Document, which they need complete.
+    size_t size() const;
+    bool empty() const;
     bool contains(std::string_view key) const { return find_pos(key) != npos; }
     Document* find(std::string_view key);
     const Document* find(std::string_view key) const;
@@ -76,25 +77,19 @@ public:
     // Inserts at the end, or replaces the value in place keeping the key's position.
     Document& set(std::string_view key, Document value);
     // Room for `n` keys without reallocating.
-    void reserve(size_t n) { items_.reserve(n); }
+    void reserve(size_t n);
     // Removes the key; false when absent.
     bool erase(std::string_view key);
 
-    std::vector<Item>::iterator begin() { return items_.begin(); }
-    std::vector<Item>::iterator end() { return items_.end(); }
-    std::vector<Item>::const_iterator begin() const { return items_.begin(); }
-    std::vector<Item>::const_iterator end() const { return items_.end(); }
+    std::vector<Item>::iterator begin();
+    std::vector<Item>::iterator end();
+    std::vector<Item>::const_iterator begin() const;
+    std::vector<Item>::const_iterator end() const;
 
     Dict() = default;
-    Dict(const Dict& o) : items_(o.items_) { rebuild_index(); }
+    Dict(const Dict& o);
     Dict(Dict&&) noexcept = default;
-    Dict& operator=(const Dict& o) {
-        if (this != &o) {
-            items_ = o.items_;
-            rebuild_index();
-        }
-        return *this;
-    }
+    Dict& operator=(const Dict& o);
     Dict& operator=(Dict&&) noexcept = default;
 
 private:
@@ -189,6 +184,22 @@ private:
 
 // The document's kind test, as operations use it on entry to reject another kind.
 inline bool isinstance(const Document& d, DocKind k) { return d.kind() == k; }
+
+inline size_t Dict::size() const { return items_.size(); }
+inline bool Dict::empty() const { return items_.empty(); }
+inline void Dict::reserve(size_t n) { items_.reserve(n); }
+inline std::vector<Dict::Item>::iterator Dict::begin() { return items_.begin(); }
+inline std::vector<Dict::Item>::iterator Dict::end() { return items_.end(); }
+inline std::vector<Dict::Item>::const_iterator Dict::begin() const { return items_.begin(); }
+inline std::vector<Dict::Item>::const_iterator Dict::end() const { return items_.end(); }
+inline Dict::Dict(const Dict& o) : items_(o.items_) { rebuild_index(); }
+inline Dict& Dict::operator=(const Dict& o) {
+    if (this != &o) {
+        items_ = o.items_;
+        rebuild_index();
+    }
+    return *this;
+}
 
 // Throws TypeError("<name> must be a dict, not <kind>") unless `d` is a mapping.
 void require_dict(const Document& d, std::string_view name);

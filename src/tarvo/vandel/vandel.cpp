@@ -10,6 +10,9 @@
 #include <cstring>
 #include <memory>
 
+#include "tarvo/vandel/error_text.hpp"
+#include "tarvo/vandel/handles.hpp"
+
 namespace tarvo::vandel {
 
 namespace {
@@ -44,44 +47,23 @@ const char* kind_for(duckdb_error_type t) {
     }
 }
 
-[[noreturn]] void fail(const std::string& message, const char* kind = nullptr) {
-    throw WarehouseError(kind ? kind : error_kind_from_message(message), message);
+// The warehouse's messages quote statements, values and source lines: only their data-free
+// part is kept (see error_text.hpp).
+[[noreturn]] void fail(std::string_view message, const char* kind = nullptr) {
+    throw WarehouseError(kind ? kind : error_kind_from_message(message), data_free_message(message));
 }
 
-// Owns a duckdb_result.
-struct Result {
-    duckdb_result r{};
-    bool live = false;
-    ~Result() {
-        if (live) duckdb_destroy_result(&r);
-    }
-    void check(duckdb_state st) {
-        live = true;
-        if (st == DuckDBError) {
-            const char* msg = duckdb_result_error(&r);
-            std::string text = msg ? msg : "unknown warehouse error";
-            fail(text, kind_for(duckdb_result_error_type(&r)));
-        }
-    }
-};
+[[noreturn]] void unread_type() {
+    fail("Not implemented Error: the statement's result has a type that is read only from a query",
+         "NotImplementedException");
+}
 
-struct Prepared {
-    duckdb_prepared_statement p = nullptr;
-    ~Prepared() {
-        if (p) duckdb_destroy_prepare(&p);
-    }
-};
-
-struct ValueHandle {
-    duckdb_value v = nullptr;
-    ValueHandle() = default;
-    ValueHandle(ValueHandle&& o) noexcept : v(o.v) { o.v = nullptr; }
-    ValueHandle(const ValueHandle&) = delete;
-    ValueHandle& operator=(const ValueHandle&) = delete;
-    ~ValueHandle() {
-        if (v) duckdb_destroy_value(&v);
-    }
-};
+// Throws the warehouse's error when the call that filled `r` failed.
+void check(Result& r, duckdb_state st) {
+    if (st != DuckDBError) return;
+    const char* msg = duckdb_result_error(&r.get());
+    fail(msg ? msg : "unknown warehouse error", kind_for(duckdb_result_error_type(&r.get())));
+}
 
 core::Kind kind_of(duckdb_type t) {
     switch (t) {
@@ -105,7 +87,8 @@ core::Kind kind_of(duckdb_type t) {
     }
 }
 
-// Types read directly from chunks; the others come back through the text fallback.
+// Types read directly from chunks; a query whose result has another type is run with every
+// column cast to text (prepare_for_reading).
 bool supported(duckdb_type t) {
     return kind_of(t) != core::Kind::mixed || t == DUCKDB_TYPE_SQLNULL;
 }
@@ -195,7 +178,7 @@ void read_chunk_column(const ColumnReader& cr, duckdb_vector vec, idx_t n, core:
     }
 }
 
-// Column readers for a result's columns; empty when a column type needs the text fallback.
+// Column readers for a result's columns; empty when a column has a type not read from chunks.
 std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
     idx_t ncols = duckdb_column_count(&r);
     std::vector<ColumnReader> readers(ncols);
@@ -204,10 +187,9 @@ std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
         if (!supported(t)) return std::nullopt;
         readers[c].type = t;
         if (t == DUCKDB_TYPE_DECIMAL) {
-            duckdb_logical_type lt = duckdb_column_logical_type(&r, c);
-            readers[c].decimal_internal = duckdb_decimal_internal_type(lt);
-            readers[c].decimal_div = std::pow(10.0, duckdb_decimal_scale(lt));
-            duckdb_destroy_logical_type(&lt);
+            LogicalType lt(duckdb_column_logical_type(&r, c));
+            readers[c].decimal_internal = duckdb_decimal_internal_type(lt.get());
+            readers[c].decimal_div = std::pow(10.0, duckdb_decimal_scale(lt.get()));
         }
     }
     return readers;
@@ -215,7 +197,7 @@ std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
 
 // Reads the result's chunks, appending each to `cols` (one column per result column) and
 // calling `on_chunk` after each when given (which may clear the columns). Returns false when
-// a column type needs the text fallback.
+// a column has a type not read from chunks.
 bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<std::string>& names,
                  const std::function<void()>& on_chunk) {
     auto readers = column_readers(r);
@@ -231,12 +213,12 @@ bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<
         names.push_back(name);
     }
     while (true) {
-        duckdb_data_chunk chunk = duckdb_fetch_chunk(r);
+        DataChunk chunk(duckdb_fetch_chunk(r));
         if (!chunk) break;
-        idx_t n = duckdb_data_chunk_get_size(chunk);
+        idx_t n = duckdb_data_chunk_get_size(chunk.get());
         for (idx_t c = 0; c < ncols; ++c)
-            read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk, c), n, cols[c]);
-        duckdb_destroy_data_chunk(&chunk);
+            read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk.get(), c), n, cols[c]);
+        chunk.reset();
         if (on_chunk) on_chunk();
     }
     return true;
@@ -248,22 +230,21 @@ core::Table make_table(std::vector<core::Column>& cols, const std::vector<std::s
     return t;
 }
 
-// Reads a whole result into a table; nullopt when a column type needs the text fallback.
-std::optional<core::Table> read_result(duckdb_result& r) {
+// Reads a whole result into a table. Every column must have a type read from chunks, which
+// make_readable sees to for single statements.
+core::Table read_result(duckdb_result& r) {
     std::vector<core::Column> cols;
     std::vector<std::string> names;
-    if (!read_chunks(r, cols, names, {})) return std::nullopt;
+    if (!read_chunks(r, cols, names, {})) unread_type();
     return make_table(cols, names);
 }
 
 ValueHandle make_value(const core::Value& v) {
-    ValueHandle h;
-    if (v.is_null()) h.v = duckdb_create_null_value();
-    else if (v.is_bool()) h.v = duckdb_create_bool(v.as_bool());
-    else if (v.is_int()) h.v = duckdb_create_int64(v.as_int());
-    else if (v.is_double()) h.v = duckdb_create_double(v.as_double());
-    else h.v = duckdb_create_varchar_length(v.as_text().data(), v.as_text().size());
-    return h;
+    if (v.is_null()) return ValueHandle(duckdb_create_null_value());
+    if (v.is_bool()) return ValueHandle(duckdb_create_bool(v.as_bool()));
+    if (v.is_int()) return ValueHandle(duckdb_create_int64(v.as_int()));
+    if (v.is_double()) return ValueHandle(duckdb_create_double(v.as_double()));
+    return ValueHandle(duckdb_create_varchar_length(v.as_text().data(), v.as_text().size()));
 }
 
 duckdb_type list_child_type(const std::vector<core::Value>& values) {
@@ -304,13 +285,13 @@ std::string error_kind_from_message(std::string_view message) {
 std::string library_version() { return duckdb_library_version(); }
 
 Vandel::Vandel(const std::string& path, Access access) : path_(path) {
-    duckdb_config config = nullptr;
-    if (duckdb_create_config(&config) == DuckDBError) fail("cannot create warehouse configuration");
-    if (access == Access::read_only) duckdb_set_config(config, "access_mode", "READ_ONLY");
+    Config config;
+    if (duckdb_create_config(config.out()) == DuckDBError) fail("cannot create warehouse configuration");
+    if (access == Access::read_only) duckdb_set_config(config.get(), "access_mode", "READ_ONLY");
     duckdb_database db = nullptr;
     char* err = nullptr;
-    duckdb_state st = duckdb_open_ext(path.c_str(), &db, config, &err);
-    duckdb_destroy_config(&config);
+    duckdb_state st = duckdb_open_ext(path.c_str(), &db, config.get(), &err);
+    config.reset();
     if (st == DuckDBError) {
         std::string msg = err ? err : "cannot open warehouse " + path;
         if (err) duckdb_free(err);
@@ -368,48 +349,66 @@ void Vandel::execute(std::string_view sql) {
     require_open();
     memo_.clear();
     Result r;
-    r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
+    check(r, duckdb_query(as_con(con_), std::string(sql).c_str(), r.out()));
 }
 
 namespace {
 
-// Runs a bound statement as a streaming result.
-void execute_streaming(Prepared& p, Result& r) {
-    duckdb_pending_result pending = nullptr;
-    if (duckdb_pending_prepared_streaming(p.p, &pending) == DuckDBError) {
-        std::string msg = duckdb_pending_error(pending) ? duckdb_pending_error(pending) : "cannot run statement";
-        duckdb_destroy_pending(&pending);
-        fail(msg);
+// True when every result column of the prepared statement has a type read from chunks (a
+// type not known before binding counts as read from chunks).
+bool reads_typed(duckdb_prepared_statement p) {
+    const idx_t ncols = duckdb_prepared_statement_column_count(p);
+    for (idx_t c = 0; c < ncols; ++c) {
+        const duckdb_type t = duckdb_prepared_statement_column_type(p, c);
+        if (t != DUCKDB_TYPE_INVALID && t != DUCKDB_TYPE_ANY && !supported(t)) return false;
     }
-    duckdb_state st = duckdb_execute_pending(pending, &r.r);
-    duckdb_destroy_pending(&pending);
-    r.check(st);
+    return true;
+}
+
+void prepare_or_fail(duckdb_connection con, const std::string& sql, Prepared& p) {
+    if (duckdb_prepare(con, sql.c_str(), p.out()) == DuckDBError)
+        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot prepare statement");
+}
+
+// `p` holds `sql` prepared, nothing run yet, for reading its result. A query whose result holds
+// a type not read from chunks (LIST, INTERVAL, ...) is prepared again with every column cast to
+// text, so it still runs once; any other statement with such a result (an INSERT ... RETURNING
+// of such a column) is refused before it runs, rather than run and then not read.
+void make_readable(duckdb_connection con, const std::string& sql, Prepared& p) {
+    if (reads_typed(p.get())) return;
+    if (duckdb_prepared_statement_type(p.get()) != DUCKDB_STATEMENT_TYPE_SELECT) unread_type();
+    prepare_or_fail(con, "SELECT COLUMNS(*)::VARCHAR FROM (" + sql + ") AS _q", p);
+}
+
+// Runs a bound statement, once, as a stream: the warehouse frees each chunk once it is read
+// and the result is never held twice.
+void execute_prepared(Prepared& p, Result& r) {
+    PendingResult pending;
+    if (duckdb_pending_prepared_streaming(p.get(), pending.out()) == DuckDBError) {
+        const char* msg = duckdb_pending_error(pending.get());
+        fail(msg ? msg : "cannot run statement");
+    }
+    check(r, duckdb_execute_pending(pending.get(), r.out()));
 }
 
 }  // namespace
 
-static std::string text_fallback(std::string_view sql) {
-    return "SELECT COLUMNS(*)::VARCHAR FROM (" + std::string(sql) + ") AS _q";
-}
-
 core::Table Vandel::query(std::string_view sql) {
     require_open();
-    // A single statement runs as a stream, so the warehouse frees each chunk once it is read and
-    // the result is never held twice; anything that does not prepare (several statements, an
-    // error) runs as a plain query, which also reports the error with its kind.
-    auto run = [&](const std::string& text) -> std::optional<core::Table> {
-        Prepared p;
-        if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) != DuckDBError) {
-            Result r;
-            execute_streaming(p, r);
-            return read_result(r.r);
-        }
-        Result r;
-        r.check(duckdb_query(as_con(con_), text.c_str(), &r.r));
-        return read_result(r.r);
-    };
-    if (auto t = run(std::string(sql))) return std::move(*t);
-    return std::move(*run(text_fallback(sql)));
+    // Every statement runs exactly once. A single statement is prepared and run as above;
+    // anything that does not prepare (several statements, an error) runs as a plain query,
+    // which also reports the error with its kind (the last statement's result must then have
+    // types read from chunks).
+    const std::string text(sql);
+    Prepared p;
+    Result r;
+    if (duckdb_prepare(as_con(con_), text.c_str(), p.out()) != DuckDBError) {
+        make_readable(as_con(con_), text, p);
+        execute_prepared(p, r);
+    } else {
+        check(r, duckdb_query(as_con(con_), text.c_str(), r.out()));
+    }
+    return read_result(r.get());
 }
 
 namespace {
@@ -417,8 +416,8 @@ namespace {
 // A prepared statement with the list parameter bound to $1.
 void prepare_with_list(duckdb_connection con, const std::string& text,
                        const std::vector<core::Value>& list_param, Prepared& p) {
-    if (duckdb_prepare(con, text.c_str(), &p.p) == DuckDBError)
-        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
+    prepare_or_fail(con, text, p);
+    make_readable(con, text, p);
     const duckdb_type ct = list_child_type(list_param);
     std::vector<ValueHandle> handles;
     handles.reserve(list_param.size());
@@ -429,31 +428,25 @@ void prepare_with_list(duckdb_connection con, const std::string& text,
         if (ct == DUCKDB_TYPE_VARCHAR && !v.is_null() && !v.is_text()) cell = core::Value(v.text_form());
         if (ct == DUCKDB_TYPE_DOUBLE && v.is_int()) cell = core::Value(static_cast<double>(v.as_int()));
         handles.push_back(make_value(cell));
-        raw.push_back(handles.back().v);
+        raw.push_back(handles.back().get());
     }
-    duckdb_logical_type child = duckdb_create_logical_type(ct);
-    ValueHandle list;
+    LogicalType child(duckdb_create_logical_type(ct));
     duckdb_value none = nullptr;  // the C API wants a non-null array even when empty
-    list.v = duckdb_create_list_value(child, raw.empty() ? &none : raw.data(), raw.size());
-    duckdb_destroy_logical_type(&child);
-    if (!list.v) fail("cannot build the list parameter");
-    if (duckdb_bind_value(p.p, 1, list.v) == DuckDBError)
-        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot bind $1");
+    ValueHandle list(duckdb_create_list_value(child.get(), raw.empty() ? &none : raw.data(), raw.size()));
+    if (!list) fail("cannot build the list parameter");
+    if (duckdb_bind_value(p.get(), 1, list.get()) == DuckDBError)
+        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot bind $1");
 }
 
 }  // namespace
 
 core::Table Vandel::query(std::string_view sql, const std::vector<core::Value>& list_param) {
     require_open();
-    auto run = [&](const std::string& text) -> std::optional<core::Table> {
-        Prepared p;
-        prepare_with_list(as_con(con_), text, list_param, p);
-        Result r;
-        r.check(duckdb_execute_prepared(p.p, &r.r));
-        return read_result(r.r);
-    };
-    if (auto t = run(std::string(sql))) return std::move(*t);
-    return std::move(*run(text_fallback(sql)));
+    Prepared p;
+    prepare_with_list(as_con(con_), std::string(sql), list_param, p);
+    Result r;
+    check(r, duckdb_execute_prepared(p.get(), r.out()));
+    return read_result(r.get());
 }
 
 void Vandel::for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
@@ -468,23 +461,24 @@ void Vandel::for_each_chunk(std::string_view sql, const std::function<void(const
 void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
                            const std::function<void(const core::Table&)>& on_chunk) {
     require_open();
-    auto run = [&](const std::string& text) {
-        Prepared p;
-        if (list_param)
-            prepare_with_list(as_con(con_), text, *list_param, p);
-        else if (duckdb_prepare(as_con(con_), text.c_str(), &p.p) == DuckDBError)
-            fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
-        Result r;
-        execute_streaming(p, r);
-        std::vector<core::Column> cols;
-        std::vector<std::string> names;
-        return read_chunks(r.r, cols, names, [&] {
-            core::Table chunk = make_table(cols, names);
-            on_chunk(chunk);
-            for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(chunk.column(c).kind());
-        });
-    };
-    if (!run(std::string(sql))) run(text_fallback(sql));
+    const std::string text(sql);
+    Prepared p;
+    if (list_param) {
+        prepare_with_list(as_con(con_), text, *list_param, p);
+    } else {
+        prepare_or_fail(as_con(con_), text, p);
+        make_readable(as_con(con_), text, p);
+    }
+    Result r;
+    execute_prepared(p, r);
+    std::vector<core::Column> cols;
+    std::vector<std::string> names;
+    const bool read = read_chunks(r.get(), cols, names, [&] {
+        core::Table chunk = make_table(cols, names);
+        on_chunk(chunk);
+        for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(chunk.column(c).kind());
+    });
+    if (!read) unread_type();
 }
 
 static std::vector<Row> to_rows(const core::Table& t) {
@@ -506,12 +500,11 @@ void Vandel::executemany(std::string_view sql, const std::vector<Row>& rows) {
     require_open();
     memo_.clear();
     Prepared p;
-    if (duckdb_prepare(as_con(con_), std::string(sql).c_str(), &p.p) == DuckDBError)
-        fail(duckdb_prepare_error(p.p) ? duckdb_prepare_error(p.p) : "cannot prepare statement");
+    prepare_or_fail(as_con(con_), std::string(sql), p);
     for (const auto& row : rows) {
-        for (size_t i = 0; i < row.size(); ++i) bind_scalar(p.p, i + 1, row[i]);
+        for (size_t i = 0; i < row.size(); ++i) bind_scalar(p.get(), i + 1, row[i]);
         Result r;
-        r.check(duckdb_execute_prepared(p.p, &r.r));
+        check(r, duckdb_execute_prepared(p.get(), r.out()));
     }
 }
 
@@ -553,19 +546,16 @@ void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
         }
     } drop_out{this};
 
-    duckdb_appender app = nullptr;
-    if (duckdb_appender_create_ext(as_con(con_), "temp", "main", "out", &app) == DuckDBError) {
-        std::string msg = duckdb_appender_error(app) ? duckdb_appender_error(app) : "cannot append";
-        duckdb_appender_destroy(&app);
-        fail(msg);
-    }
+    Appender appender;
+    const duckdb_state created = duckdb_appender_create_ext(as_con(con_), "temp", "main", "out", appender.out());
+    duckdb_appender app = appender.get();
     auto check = [&](duckdb_state st) {
         if (st == DuckDBError) {
-            std::string msg = duckdb_appender_error(app) ? duckdb_appender_error(app) : "append failed";
-            duckdb_appender_destroy(&app);
-            fail(msg);
+            const char* msg = app ? duckdb_appender_error(app) : nullptr;
+            fail(msg ? msg : "append failed");
         }
     };
+    check(created);
     for (size_t r = 0; r < out.nrows(); ++r) {
         for (size_t c = 0; c < out.ncols(); ++c) {
             const core::Column& col = out.column(c);
@@ -592,7 +582,7 @@ void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
         check(duckdb_appender_end_row(app));
     }
     check(duckdb_appender_close(app));
-    duckdb_appender_destroy(&app);
+    appender.reset();
     execute(sql);
 }
 
@@ -641,23 +631,20 @@ int64_t Vandel::for_each_row(std::string_view sql,
     // stream while doing that leaves the warehouse's last phase running piecemeal (measured on a
     // 20-million-row aggregate: 15-20 % slower; the complete result cost 33 MB more).
     Result r;
-    r.check(duckdb_query(as_con(con_), std::string(sql).c_str(), &r.r));
-    idx_t ncols = duckdb_column_count(&r.r);
+    check(r, duckdb_query(as_con(con_), std::string(sql).c_str(), r.out()));
+    idx_t ncols = duckdb_column_count(&r.get());
     std::vector<StreamColumn> cols(ncols);
     for (idx_t c = 0; c < ncols; ++c) {
-        duckdb_logical_type lt = duckdb_column_logical_type(&r.r, c);
-        duckdb_type t = duckdb_get_type_id(lt);
-        if (t == DUCKDB_TYPE_LIST) {
-            duckdb_logical_type child = duckdb_list_type_child_type(lt);
-            cols[c].reader = reader_for(child);
+        LogicalType lt(duckdb_column_logical_type(&r.get(), c));
+        if (duckdb_get_type_id(lt.get()) == DUCKDB_TYPE_LIST) {
+            LogicalType child(duckdb_list_type_child_type(lt.get()));
+            cols[c].reader = reader_for(child.get());
             cols[c].is_list = true;
-            duckdb_destroy_logical_type(&child);
         } else {
-            cols[c].reader = reader_for(lt);
+            cols[c].reader = reader_for(lt.get());
         }
-        duckdb_destroy_logical_type(&lt);
         if (!supported(cols[c].reader.type))
-            fail(std::string("Not implemented Error: column \"") + duckdb_column_name(&r.r, c) +
+            fail(std::string("Not implemented Error: column \"") + duckdb_column_name(&r.get(), c) +
                      "\" has a type that cannot be read row by row",
                  "NotImplementedException");
     }
@@ -666,15 +653,11 @@ int64_t Vandel::for_each_row(std::string_view sql,
     std::vector<VectorView> views(ncols), children(ncols);
     std::vector<const duckdb_list_entry*> entries(ncols, nullptr);
     while (true) {
-        duckdb_data_chunk chunk = duckdb_fetch_chunk(r.r);
+        DataChunk chunk(duckdb_fetch_chunk(r.get()));
         if (!chunk) break;
-        struct ChunkGuard {
-            duckdb_data_chunk& c;
-            ~ChunkGuard() { duckdb_destroy_data_chunk(&c); }
-        } guard{chunk};
-        idx_t n = duckdb_data_chunk_get_size(chunk);
+        idx_t n = duckdb_data_chunk_get_size(chunk.get());
         for (idx_t c = 0; c < ncols; ++c) {
-            duckdb_vector vec = duckdb_data_chunk_get_vector(chunk, c);
+            duckdb_vector vec = duckdb_data_chunk_get_vector(chunk.get(), c);
             views[c] = VectorView(vec);
             if (cols[c].is_list) {
                 entries[c] = static_cast<const duckdb_list_entry*>(views[c].data);
@@ -701,6 +684,22 @@ int64_t Vandel::for_each_row(std::string_view sql,
         }
     }
     return count;
+}
+
+Transaction::Transaction(Vandel& con) : con_(con) { con_.execute("BEGIN TRANSACTION"); }
+
+Transaction::~Transaction() {
+    if (!open_ || !con_.is_open()) return;
+    try {
+        con_.execute("ROLLBACK");
+    } catch (const std::exception&) {
+        // The error that ends the transaction is the one to report.
+    }
+}
+
+void Transaction::commit() {
+    con_.execute("COMMIT");
+    open_ = false;
 }
 
 std::any* Vandel::memo(std::string_view key) {

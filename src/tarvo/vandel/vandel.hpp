@@ -1,13 +1,19 @@
 // The warehouse engine: one connection to a DuckDB file (or ":memory:") through the C API.
 //
 // Statements are SQL text, optionally with one list parameter bound to $1 or a batch of
-// parameter rows for "?"; results are fetched whole, as a Table or as row tuples. Errors are
-// thrown as WarehouseError whose kind names the warehouse's error class ("CatalogException"
-// for a missing table, "BinderException", "ParserException", ...).
+// parameter rows for "?"; each runs exactly once (an INSERT ... RETURNING inserts once, whatever
+// its result holds); results are fetched whole, as a Table or as row tuples. Errors are thrown
+// as WarehouseError whose kind names the warehouse's error class ("CatalogException" for a
+// missing table, "BinderException", "ParserException", ...) and whose message is the data-free
+// part of the warehouse's (error_text.hpp): never a statement, a value or a source line.
 //
 // Result types map to columns as: BOOLEAN -> boolean; integer types -> i64; FLOAT, DOUBLE,
 // DECIMAL, HUGEINT -> f64; VARCHAR -> str; DATE -> text "2024-01-01"; TIMESTAMP -> text
-// "2024-01-01 00:00:00"; other types -> their text form as the warehouse casts it.
+// "2024-01-01 00:00:00". A query whose result holds any other type (LIST, INTERVAL, ...) comes
+// back with every column as the warehouse's text form of its cells; another statement with such
+// a result (INSERT ... RETURNING) is refused before it runs (NotImplementedException). With a
+// list parameter the result's types are known only once the statement has run: such a result is
+// then refused after its one run.
 #pragma once
 
 #include <any>
@@ -100,6 +106,24 @@ private:
     void* db_ = nullptr;   // duckdb_database
     void* con_ = nullptr;  // duckdb_connection
     std::unordered_map<std::string, std::any> memo_;
+};
+
+// A transaction on one connection: begun by the constructor, made lasting by commit(). Leaving
+// the scope without commit() (a statement failed and threw) rolls it back, so the connection is
+// usable again and the warehouse keeps what it held before; an error of that rollback is not
+// thrown over the one that is unwinding.
+class Transaction {
+public:
+    explicit Transaction(Vandel& con);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    Vandel& con_;
+    bool open_ = true;
 };
 
 // The version text of the loaded warehouse library ("v1.4.4").

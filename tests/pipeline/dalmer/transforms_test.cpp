@@ -224,6 +224,24 @@ TEST_F(SilverTest, FindingsOfTargetFirmsAndTheirNovelty) {
                    }));
 }
 
+// A statement that fails halfway through the silver step rolls the whole step back: the silver
+// tables of the previous run stay as they were.
+TEST_F(SilverTest, AFailedStepKeepsThePreviousSilverTables) {
+    bronze("INSERT INTO brz_eus_tahmin VALUES ('7', '2405', 512.5, 0.4)");
+    run();
+    const Lines before = rows("SELECT entity_id, donem, ovik_skor FROM fact_periodic");
+    ASSERT_EQ(before, (Lines{"'7' | '2405' | 512.5"}));
+    bronze("INSERT INTO brz_eus_tahmin VALUES ('8', '2406', 300.0, 0.1);"
+           "DROP TABLE brz_memzuc; CREATE TABLE brz_memzuc (muta VARCHAR, donem VARCHAR)");
+    try {
+        run();
+        ADD_FAILURE() << "the silver step did not fail";
+    } catch (const tarvo::vandel::WarehouseError& e) {
+        EXPECT_EQ(e.kind(), "BinderException");
+    }
+    EXPECT_EQ(rows("SELECT entity_id, donem, ovik_skor FROM fact_periodic"), before);
+}
+
 TEST(Silver, MissingBronzeTablesReadAsEmpty) {
     tarvo::testing::TempDir dir("tarvo-silver");
     const std::string db = (dir / "ovik.duckdb").string();

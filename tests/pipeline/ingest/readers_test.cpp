@@ -3,6 +3,7 @@
 #include "support/source_files.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/pipeline/ingest/readers.hpp"
+#include "tarvo/pipeline/ingest/text_layout.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
@@ -92,7 +93,7 @@ TEST_F(ReadersTest, ReadFailuresNameFileAndReason) {
         std::string reason;  // a part of the message
     };
     const std::vector<Case> cases{
-        {"long_row.csv", "a;b\n1;2\n3;4;5\n", "Expected Number of Columns: 2 Found: 3"},
+        {"long_row.csv", "a;b\n1;2\n3;4;5\n", "line 3 has more fields than the header (2)"},
         {"empty.csv", "", "no columns to parse"},
         {"blank.csv", "\n\r\n", "no columns to parse"},
         {"bad_byte.csv", "a;b\n1;\x81x\n", "can't decode byte 0x81 in position 6"},
@@ -109,6 +110,69 @@ TEST_F(ReadersTest, ReadFailuresNameFileAndReason) {
         }
     }
     EXPECT_THROW(read_text(con, dir / "missing.csv", ';', Encoding::utf8), core::FileNotFoundError);
+}
+
+// Extracts concatenated on different systems end their lines partly in CRLF, partly in LF.
+TEST_F(ReadersTest, MixedLineEndsAreReadAsLines) {
+    testing::write_cp1254(dir / "m.csv",
+                          "Must No;Must Ad\r\n1;Şirket A\n2;\"çok\r\nsatırlı\"\r\n\r\n3;C\n4;\"D\";\n");
+    for (const bool detected : {false, true}) {
+        core::Table t = detected ? read_text_detected(con, dir / "m.csv", Encoding::cp1254)
+                                 : read_text(con, dir / "m.csv", ';', Encoding::cp1254);
+        EXPECT_EQ(t.names(), (std::vector<std::string>{"Must No", "Must Ad"}));
+        EXPECT_EQ(cells(t), (std::vector<std::string>{"1|Şirket A", "2|çok\r\nsatırlı", "3|C", "4|D"}));
+    }
+}
+
+// A line up to 16 MiB is read whole; a short row after a quoted line break is still padded.
+TEST_F(ReadersTest, LongLinesAndQuotedLineBreaksAreRead) {
+    const std::string longest(kMaxRecordBytes - 2, 'x');
+    testing::write_bytes(dir / "long.csv", "a;b;c\n1;\"p\nq\"\n2\r\n" + longest + ";\n");
+    core::Table t = read_text(con, dir / "long.csv", ';', Encoding::utf8);
+    ASSERT_EQ(t.nrows(), 3u);
+    EXPECT_EQ(t.column(1).text_at(0), "p\nq");
+    EXPECT_TRUE(t.column(2).is_null(0));
+    EXPECT_EQ(t.column(0).text_at(1), "2");
+    EXPECT_TRUE(t.column(1).is_null(1));
+    EXPECT_EQ(t.column(0).text_at(2), longest);
+}
+
+// Damaged extracts fail with one line: the file, the line number and what is wrong, without
+// any of the file's content (firm names and amounts stay out of consoles and logs).
+TEST_F(ReadersTest, DamagedExtractsGiveOneLineWithoutTheirContent) {
+    const std::string firm = "GIZLI TEKSTIL A.S.", amount = "987654321";
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string reason;  // the message after "cannot read <file>: "
+    };
+    const std::vector<Case> cases{
+        {"quote.csv", "Must No;Must Ad;Risk\n1;\"" + firm + ";" + amount + "\n2;B;3\n",
+         "line 2: a quoted field is not closed"},
+        {"after_quote.csv", "Must No;Must Ad\r\n1;\"" + firm + "\"" + amount + "\r\n", "line 2: text after the closing quote of a field"},
+        {"fields.csv", "\nMust No;Must Ad\n1;x\n2;" + firm + ";" + amount + "\n",
+         "line 4 has more fields than the header (2)"},
+        {"too_long.csv", "Must No;Must Ad\n1;" + firm + std::string(kMaxRecordBytes, 'x') + "\n",
+         "line 2: longer than 16 MiB (16,777,216 bytes)"},
+        {"bare_cr.csv", "Must No;Must Ad\n1;" + firm + "\r" + amount + "\n", "line 2: a carriage return without a line feed"},
+    };
+    for (const Case& c : cases) {
+        testing::write_bytes(dir / c.name, c.bytes);
+        const std::string want = "cannot read " + (dir / c.name).string() + ": " + c.reason;
+        for (const bool detected : {false, true}) {
+            try {
+                detected ? read_text_detected(con, dir / c.name, Encoding::cp1254)
+                         : read_text(con, dir / c.name, ';', Encoding::cp1254);
+                ADD_FAILURE() << c.name << " was read";
+            } catch (const core::Error& e) {
+                const std::string msg = e.what();
+                EXPECT_EQ(e.kind(), "ReadError") << c.name;
+                EXPECT_EQ(msg, want);
+                EXPECT_EQ(msg.find(firm), std::string::npos) << msg;
+                EXPECT_EQ(msg.find(amount), std::string::npos) << msg;
+            }
+        }
+    }
 }
 
 TEST(DecodeCp1254, TurkishLettersAndUndefinedBytes) {

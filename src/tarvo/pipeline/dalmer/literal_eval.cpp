@@ -84,24 +84,6 @@ private:
         return core::Document(std::move(items));
     }
 
-    static void put_utf8(std::string& out, uint32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     uint32_t hex_digits(int n) {
         if (i_ + static_cast<size_t>(n) > s_.size()) fail();
         uint32_t v = 0;
@@ -138,12 +120,12 @@ private:
                 case 'r': out += '\r'; break;
                 case 't': out += '\t'; break;
                 case '0': out += '\0'; break;
-                case 'x': put_utf8(out, hex_digits(2)); break;
-                case 'u': put_utf8(out, hex_digits(4)); break;
+                case 'x': core::append_utf8(out, hex_digits(2)); break;
+                case 'u': core::append_utf8(out, hex_digits(4)); break;
                 case 'U': {
                     uint32_t cp = hex_digits(8);
                     if (cp > 0x10FFFF) fail();
-                    put_utf8(out, cp);
+                    core::append_utf8(out, cp);
                     break;
                 }
                 default:

@@ -25,7 +25,10 @@ void _ingest_kredi_risk(vandel::Vandel& con, const fs::path& dir, const MutaFilt
     int64_t total = 0;
     for (const fs::path& file : core::sorted_glob(dir, "kurumsal_risk_*.parquet")) {
         const std::string donem = remove_all(file.stem().string(), kPrefix);
-        core::Table df = prepare_mutas(read_parquet(con, file), "MUTA", muta_filter);
+        core::Table df = read_parquet(con, file);
+        require_column(df, "MUTA", file);
+        require_column(df, "Risk_Bky_Tl", file);
+        df = prepare_mutas(std::move(df), "MUTA", muta_filter);
         const size_t n = df.nrows();
         core::Table out = make_out({
             {"muta", std::move(df["muta"])},

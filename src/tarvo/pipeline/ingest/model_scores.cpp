@@ -48,7 +48,9 @@ void ingest_score_files(vandel::Vandel& con, const fs::path& dir, const MutaFilt
     int64_t total = 0;
     for (const fs::path& file : core::sorted_glob(dir, "*_pred_n_scor.csv")) {
         const std::string donem = score_file_period(file.stem().string());
-        core::Table df = prepare_mutas(read_text(con, file, ',', Encoding::utf8), "MUTA", muta_filter);
+        core::Table df = read_text(con, file, ',', Encoding::utf8);
+        require_column(df, "MUTA", file);
+        df = prepare_mutas(std::move(df), "MUTA", muta_filter);
         const size_t n = df.nrows();
         std::vector<std::pair<std::string, core::Column>> columns;
         columns.emplace_back("muta", df["muta"]);

@@ -79,6 +79,7 @@ void ingest_period_figures(vandel::Vandel& con, const fs::path& dir, const MutaF
         const std::optional<std::string> donem = period_in_name(file.filename().string(), period_pattern);
         if (!donem) continue;
         core::Table df = read_parquet(con, file);
+        if (!df.has("MUTA") && !df.has("muta")) missing_column(file, "'MUTA' or 'muta'", df.names());
         const std::string customer_column = df.has("MUTA") ? "MUTA" : "muta";
         df = prepare_mutas(std::move(df), customer_column, muta_filter);
         const size_t n = df.nrows();

@@ -14,15 +14,12 @@
 
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
+#include "tarvo/pipeline/ingest/text_layout.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
 
 namespace {
-
-[[noreturn]] void read_failure(const fs::path& file, const std::string& reason) {
-    throw core::Error("ReadError", "cannot read " + core::path_text(file) + ": " + reason);
-}
 
 std::string read_bytes(const fs::path& file) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
@@ -44,17 +41,23 @@ std::string read_bytes(const fs::path& file) {
 // The UTF-8 copy the warehouse reads lives in a private core::TempDir.
 using core::TempDir;
 
+// The CSV reader's own limit sits a little above ours, which normalize_records enforces with an
+// error naming the line: the two count a line's bytes alike only up to its line end.
+constexpr size_t kLineSizeSlack = 64 * 1024;
+
 void write_bytes(const fs::path& file, std::string_view text) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "wb"), &std::fclose);
     if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size() || std::fflush(f.get()) != 0)
         throw core::OSError("cannot write " + core::path_text(file) + ": " + std::strerror(errno));
 }
 
-// The fields of the first record of `text` split at `sep`, '"' quoting honoured ("" inside a
-// quoted field is one quote). `pos` is advanced past the record's line end.
+// The fields of the first record of `text` split at `sep`, '"' quoting honoured as the CSV
+// reader does: a quote at the start of a field opens it, "" inside is one quote. `pos` is
+// advanced past the record's line end.
 std::vector<std::string> split_record(std::string_view text, size_t& pos, char sep) {
     std::vector<std::string> fields(1);
     bool quoted = false;
+    bool field_start = true;
     size_t i = pos;
     for (; i < text.size(); ++i) {
         char c = text[i];
@@ -69,10 +72,12 @@ std::vector<std::string> split_record(std::string_view text, size_t& pos, char s
             } else {
                 fields.back() += c;
             }
-        } else if (c == '"') {
+        } else if (c == '"' && field_start) {
             quoted = true;
         } else if (c == sep) {
             fields.emplace_back();
+            field_start = true;
+            continue;
         } else if (c == '\n') {
             break;
         } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
@@ -81,6 +86,7 @@ std::vector<std::string> split_record(std::string_view text, size_t& pos, char s
         } else {
             fields.back() += c;
         }
+        field_start = false;
     }
     pos = i < text.size() ? i + 1 : text.size();
     return fields;
@@ -128,34 +134,18 @@ std::string sep_literal(char sep) {
     return sql_string(std::string(1, sep));
 }
 
-// The first lines of the warehouse's error text, without its hints and settings dump.
-std::string short_reason(const std::string& message) {
-    std::string out;
-    size_t start = 0;
-    while (start < message.size()) {
-        size_t end = message.find('\n', start);
-        if (end == std::string::npos) end = message.size();
-        std::string_view line(message.data() + start, end - start);
-        if (line.starts_with("Possible fixes") || (line.empty() && !out.empty())) break;
-        if (!line.empty()) {
-            if (!out.empty()) out += "; ";
-            out += line;
-        }
-        start = end + 1;
-    }
-    return out.empty() ? message : out;
-}
-
 // Reads UTF-8 delimited text (already in memory) through the warehouse's CSV reader.
 // `text` is released once it is written out for the warehouse to read.
 core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::string text, char sep,
                            const ColumnFilter& keep) {
     size_t pos = 0;
     if (text.starts_with("\xEF\xBB\xBF")) pos = 3;
-    while (blank_line_at(text, pos)) skip_line_end(text, pos);
+    int64_t header_line = 1;
+    for (; blank_line_at(text, pos); ++header_line) skip_line_end(text, pos);
     if (pos >= text.size()) read_failure(file, "no columns to parse (the file has no header line)");
     const size_t header_start = pos;
     std::vector<std::string> names = header_names(split_record(text, pos, sep));
+    const TextLayout layout = normalize_records(text, header_start, sep, header_line, file);
 
     TempDir tmp;
     fs::path copy = tmp.path() / "data.csv";
@@ -183,7 +173,10 @@ core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::strin
     std::string sql = "SELECT " + select + " FROM read_csv(" + sql_string(copy.string()) +
                       ", delim=" + sep_literal(sep) +
                       ", header=true, auto_detect=false, all_varchar=true, null_padding=true"
-                      ", quote='\"', escape='\"', strict_mode=true"
+                      ", quote='\"', escape='\"', strict_mode=true, new_line='\\n'"
+                      ", max_line_size=" + std::to_string(kMaxRecordBytes + kLineSizeSlack) +
+                      // The parallel reader cannot pad short rows when a quoted field spans lines.
+                      (layout.quoted_line_breaks ? ", parallel=false" : "") +
                       ", nullstr=['', 'nan', 'None', 'NaN', '<NA>', 'NaT']"
                       ", columns=" + columns + ")";
     try {
@@ -193,7 +186,7 @@ core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::strin
         for (size_t k = 0; k < chosen.size(); ++k) t.set(names[chosen[k]], std::move(read.column(k)));
         return t;
     } catch (const core::Error& e) {
-        read_failure(file, short_reason(e.what()));
+        csv_reader_failure(file, e.what(), header_line);
     }
 }
 
@@ -292,7 +285,7 @@ core::Table read_parquet(vandel::Vandel& con, const fs::path& file) {
     try {
         t = con.query("SELECT * FROM read_parquet(" + sql_string(file.string()) + ")");
     } catch (const core::Error& e) {
-        read_failure(file, short_reason(e.what()));
+        read_failure(file, e.what());
     }
     for (size_t c = 0; c < t.ncols(); ++c) {
         core::Column& col = t.column(c);

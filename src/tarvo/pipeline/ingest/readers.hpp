@@ -2,7 +2,8 @@
 // through the warehouse engine's own readers.
 //
 // A read failure throws core::Error (kind "ReadError", or UnicodeDecodeError for a byte that
-// Windows-1254 does not define) whose message names the file and the reason.
+// Windows-1254 does not define) whose one-line message names the file, the line where there is
+// one, and the reason, and never holds any of the file's content.
 #pragma once
 
 #include <filesystem>
@@ -33,8 +34,10 @@ std::string decode_cp1254(std::string_view bytes, const fs::path& file);
 // Reads a delimited text file with the first line as header. Every column is text; header names
 // are kept exactly as written; fields are not trimmed; an empty field and a field that is
 // exactly nan, None, NaN, <NA> or NaT is null. Short rows are padded with nulls, a row with more
-// fields than the header is a read failure, blank lines are skipped, '"' quotes fields, CRLF
-// ends a line. A file without a header line (zero bytes, or blank lines only) is a read failure.
+// fields than the header is a read failure, blank lines are skipped, '"' quotes fields, CRLF and
+// LF end a line (mixed in one file too). A line may be 16 MiB long (text_layout.hpp); a longer
+// one, a quoted field left open, text after a closing quote or a bare CR is a read failure
+// naming the line. A file without a header line (zero bytes, or blank lines only) is a read failure.
 // An empty header name reads as "Unnamed: <position>", a repeated one gets ".1", ".2", ...
 core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc,
                       const ColumnFilter& keep = {});

@@ -1,6 +1,8 @@
 #include "tarvo/pipeline/ingest/source_walk.hpp"
 
 #include "tarvo/core/console.hpp"
+#include "tarvo/core/errors.hpp"
+#include "tarvo/core/files.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
@@ -19,6 +21,40 @@ std::optional<std::string> period_in_name(const std::string& file_name, const st
     std::smatch m;
     if (!std::regex_search(file_name, m, pattern)) return std::nullopt;
     return m[1].str();
+}
+
+namespace {
+
+// A header name as the error shows it: quoted, cut to 40 bytes at a character boundary (a file
+// without a header line has a data line in its place).
+std::string shown_name(const std::string& name) {
+    constexpr size_t kNameBudget = 40;
+    if (name.size() <= kNameBudget) return "'" + name + "'";
+    size_t cut = kNameBudget;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return "'" + name.substr(0, cut) + "\u2026'";
+}
+
+}  // namespace
+
+void missing_column(const fs::path& file, std::string_view wanted, const std::vector<std::string>& found) {
+    constexpr size_t kListBudget = 150;
+    std::string list;
+    size_t shown = 0;
+    for (; shown < found.size(); ++shown) {
+        std::string item = shown_name(found[shown]);
+        if (shown > 0 && list.size() + item.size() > kListBudget) break;
+        if (shown > 0) list += ", ";
+        list += item;
+    }
+    if (found.empty()) list = "none";
+    if (shown < found.size()) list += ", and " + std::to_string(found.size() - shown) + " more";
+    throw core::KeyError(core::path_text(file) + ": column " + std::string(wanted) + " not found; columns found: " +
+                         list);
+}
+
+void require_column(const core::Table& df, std::string_view name, const fs::path& file) {
+    if (!df.has(name)) missing_column(file, "'" + std::string(name) + "'", df.names());
 }
 
 core::Column constant_text(const std::string& text, size_t n) {

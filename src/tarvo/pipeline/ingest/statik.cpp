@@ -49,7 +49,12 @@ void _ingest_statik(vandel::Vandel& con, const fs::path& dir, const MutaFilter& 
     if (skip_missing_dir(dir, "statik_db")) return;
     const std::vector<fs::path> files = core::sorted_glob(dir, "statik_bilgiler_*.txt");
     if (files.empty()) return;
-    core::Table df = name_by_position(read_text(con, files.front(), ';', Encoding::cp1254));
+    core::Table raw = read_text(con, files.front(), ';', Encoding::cp1254);
+    if (raw.ncols() < STATIK_COLUMNS.size())
+        missing_column(files.front(),
+                       std::to_string(raw.ncols() + 1) + " ('" + std::string(STATIK_COLUMNS[raw.ncols()]) + "')",
+                       raw.names());
+    core::Table df = name_by_position(std::move(raw));
     df = first_row_per_muta(prepare_mutas(std::move(df), "muta", muta_filter));
     if (df.has("bolge_kodu")) df.set("bolge_kodu", region_codes(df["bolge_kodu"]));
     if (df.has("sube_kodu")) df.set("sube_kodu", to_exact_whole(df["sube_kodu"]));

@@ -53,7 +53,9 @@ void _ingest_train_features(vandel::Vandel& con, const fs::path& dir, const Muta
     static const std::regex period_pattern(R"(_([0-9]{4})\.parquet$)");
     const std::string donem = period_in_name(file_name, period_pattern).value_or("0000");
 
-    core::Table df = prepare_mutas(read_parquet(con, file), "MUTA", muta_filter);
+    core::Table df = read_parquet(con, file);
+    require_column(df, "MUTA", file);
+    df = prepare_mutas(std::move(df), "MUTA", muta_filter);
     const size_t n = df.nrows();
     const std::vector<SegmentIndicator> indicators = segment_indicators(df);
     core::Column segment(core::str);

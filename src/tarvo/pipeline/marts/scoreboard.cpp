@@ -176,6 +176,8 @@ Document _build_scoreboard(vandel::Vandel& con) {
             .column(0);
 
     // 4. Monitored firms: any period with a score or a positive combined risk.
+    // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
+    // chained fetch of a query's column): keep its spelling.
     Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
     if (keys.empty()) {
         Dict meta;
