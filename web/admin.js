@@ -112,12 +112,17 @@
       { pagination: true, paginationSize: 100 });
   };
 
+  // Turkish names for the keys of the model summary; any other key is shown as it is.
+  var LABELS = { horizon: "Ufuk (dönem)", training_periods: "Eğitim dönemleri", features: "Özellikler",
+    auc: "Geri test AUC (son dönem)", threshold: "Eşik", name: "Özellik", label: "Açıklama", weight: "Ağırlık" };
+  function label(k) { return Object.prototype.hasOwnProperty.call(LABELS, k) ? LABELS[k] : k; }
+
   // Any document as nested lists: scalars as "key: value", mappings of scalars as a two-column table.
   function describe(doc, into) {
     Object.keys(doc).forEach(function (k) {
       var v = doc[k];
       var item = Tarvo.el("div", { class: "kv" });
-      item.appendChild(Tarvo.el("strong", null, k + ": "));
+      item.appendChild(Tarvo.el("strong", null, label(k) + ": "));
       if (v === null || typeof v !== "object") {
         item.appendChild(document.createTextNode(fmtCell(v)));
       } else if (Array.isArray(v) && v.every(function (x) { return x === null || typeof x !== "object"; })) {
@@ -126,7 +131,7 @@
         var t = Tarvo.el("table", { class: "mini" });
         var keys = Object.keys(v[0] || {});
         var hr = Tarvo.el("tr");
-        keys.forEach(function (h) { hr.appendChild(Tarvo.el("th", null, h)); });
+        keys.forEach(function (h) { hr.appendChild(Tarvo.el("th", null, label(h))); });
         t.appendChild(hr);
         v.forEach(function (r) {
           var tr = Tarvo.el("tr");
