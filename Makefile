@@ -68,7 +68,8 @@ ARM_CONFIGURE  = cmake -S . -B $(ARM_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)
 arm-bootstrap:
 	bash scripts/bootstrap-armhf </dev/null
 
-arm: arm-bootstrap
+# `duckdb` runs scripts/bootstrap when its downloads are missing: the build needs some of them on any target.
+arm: duckdb arm-bootstrap
 	$(ARM_CONFIGURE) $(CMAKE_ARGS)
 	cmake --build $(ARM_BUILD_DIR) -j $(JOBS)
 
