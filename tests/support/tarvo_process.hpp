@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -26,6 +27,20 @@ struct Outcome {
     bool ended_by(int signal) const { return status == 128 + signal; }
 };
 
+// The command line that starts build/tarvo: in a cross build, behind the emulator the tests run under
+// (TARVO_TEST_EMULATOR, its words separated by spaces), which the kernel could not start it without.
+inline std::vector<std::string> tarvo_command() {
+    std::vector<std::string> words;
+    const std::string_view emulator = TARVO_TEST_EMULATOR;
+    for (size_t start = 0; start < emulator.size();) {
+        const size_t end = std::min(emulator.find(' ', start), emulator.size());
+        if (end > start) words.emplace_back(emulator.substr(start, end - start));
+        start = end + 1;
+    }
+    words.push_back(std::string(TARVO_BINARY_DIR) + "/tarvo");
+    return words;
+}
+
 // Runs build/tarvo with `args`. When `kill_when` accepts a line of standard output, the process
 // is sent `signal` at once; the lines it wrote before it ended are still collected.
 inline Outcome run_tarvo(const std::vector<std::string>& args,
@@ -34,9 +49,10 @@ inline Outcome run_tarvo(const std::vector<std::string>& args,
     const std::string err_file = (scratch / "stderr.txt").string();
     int out_pipe[2];
     if (::pipe(out_pipe) != 0) throw std::runtime_error("pipe failed");
-    const std::string program = std::string(TARVO_BINARY_DIR) + "/tarvo";
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<std::string> command = tarvo_command();
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
 
     const pid_t pid = ::fork();
@@ -48,7 +64,7 @@ inline Outcome run_tarvo(const std::vector<std::string>& args,
         ::dup2(out_pipe[1], 1);
         ::dup2(err, 2);
         ::close(out_pipe[0]);
-        ::execv(program.c_str(), argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(out_pipe[1]);
