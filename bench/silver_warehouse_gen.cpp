@@ -1,7 +1,10 @@
 // Writes a warehouse holding generated silver tables (fact_periodic, dim_entity, map_identity,
 // ref_sube_bolge) for timing the mart run on its own:
-//   silver_warehouse_gen DB_PATH FIRMS PERIODS
-// Everything is generated inside the warehouse, deterministically (hash of firm and period).
+//   silver_warehouse_gen DB_PATH FIRMS PERIODS [--with-diag] [--with-backtest]
+// --with-diag adds diag_eus_kapsam_diskalma (two findings in one firm-period of five); --with-backtest adds
+// the six backtest_ tables (four evaluated periods, every firm in the firm lists), so the admin data of the
+// mart run has its full size. Everything is generated inside the warehouse, deterministically (hash of firm
+// and period).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,8 +13,15 @@
 #include "tarvo/vandel/vandel.hpp"
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s DB_PATH FIRMS PERIODS\n", argv[0]);
+    bool with_diag = false, with_backtest = false;
+    for (int a = 4; a < argc; ++a) {
+        const std::string option = argv[a];
+        if (option == "--with-diag") with_diag = true;
+        else if (option == "--with-backtest") with_backtest = true;
+        else argc = 0;  // unknown option: usage below
+    }
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s DB_PATH FIRMS PERIODS [--with-diag] [--with-backtest]\n", argv[0]);
         return 2;
     }
     const std::string db = argv[1];
@@ -45,6 +55,29 @@ int main(int argc, char** argv) {
         "  AS kombine_risk, "
         "CAST(h3(i, p, 2) % 2000000 AS DOUBLE) - 1000000 AS risk_degisim "
         "FROM range(" + n + ") t(i), range(" + p + ") s(p)");
+    if (with_diag)
+        con.execute(
+            "CREATE TABLE diag_eus_kapsam_diskalma AS "
+            "SELECT entity_id AS muta, donem, 'DISKALMA' AS katman, 'K' || k AS kriter, "
+            "CAST(h3(entity_id, donem, k) % 1000 AS DOUBLE) AS deger, "
+            "CASE WHEN k = 1 THEN NULL ELSE CAST(h3(entity_id, donem, 9) % 1000 AS DOUBLE) END AS onceki_deger, "
+            "'Bulgu ' || k || ': ' || (h3(entity_id, donem, k) % 1000) AS aciklama, "
+            "(['Kapsam dışı','Rating kriteri','İzleme sinyali','Memzuç'])[1 + h2(entity_id, k) % 4] AS grup, "
+            "CAST(h3(entity_id, donem, 7) % 3 = 0 AS INTEGER) AS yeni "
+            "FROM fact_periodic, range(1, 3) f(k) WHERE h2(entity_id, donem) % 5 = 0");
+    if (with_backtest) {
+        const std::string last = std::to_string(periods - 1);
+        for (const char* model : {"eus", "yis", "ml"}) {
+            const std::string m = model;
+            con.execute("CREATE TABLE backtest_" + m +
+                        " AS SELECT printf('%02d%02d', 23 + p // 12, 1 + p % 12) AS donem, "
+                        "h2(p, '" + m + "') % 100 AS tp, h2(p, 'fp') % 400 AS fp, h2(p, 'fn') % 200 AS fn, "
+                        "4000 + h2(p, 'tn') % 100 AS tn, 0.5 AS precision_val, 0.25 AS recall_val, "
+                        "1 / 3 AS f1, 0.7 AS auc FROM range(greatest(0, " + last + " - 3), " + last + " + 1) s(p)");
+            con.execute("CREATE TABLE backtest_" + m + "_firma AS SELECT CAST(i AS VARCHAR) AS entity_id, "
+                        "(['TP','FP','FN','TN'])[1 + h2(i, '" + m + "') % 4] AS kategori FROM range(" + n + ") t(i)");
+        }
+    }
     std::printf("%s: %ld firms x %ld periods\n", db.c_str(), firms, periods);
     return 0;
 }
