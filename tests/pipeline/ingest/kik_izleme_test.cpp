@@ -55,15 +55,6 @@ TEST_F(KikIzlemeTest, FullRowWithEveryColumn) {
                            }));
 }
 
-TEST_F(KikIzlemeTest, AbsentColumnsGiveNullsAndZeroFlag) {
-    write("Kurumsal_20240302.csv", "Must No;Unvan;Gckm_Gun_Say;Erkn_Izlm_Kod\n1;Firma;;E\n2;;7;\n");
-    EXPECT_EQ(ingest(), std::vector<std::string>{"  brz_kik_izleme: 2 rows"});
-    EXPECT_EQ(rows(kRows), (std::vector<std::string>{
-                               "'1' | '2403' | NULL | NULL | NULL | NULL | 'Firma' | 0 | 'E' | 0",
-                               "'2' | '2403' | NULL | NULL | NULL | NULL | NULL | 7 | NULL | 0",
-                           }));
-}
-
 TEST_F(KikIzlemeTest, FirmNameHeaderPreference) {
     struct Case {
         std::string header, row;  // after "Must No"
@@ -83,12 +74,6 @@ TEST_F(KikIzlemeTest, FirmNameHeaderPreference) {
         ingest();
         EXPECT_EQ(rows("SELECT unvan FROM brz_kik_izleme"), std::vector<std::string>{c.want}) << c.header;
     }
-}
-
-TEST_F(KikIzlemeTest, DayCountsPreferSpacedHeader) {
-    write("Kurumsal_20240302.csv", "Must No;Gckm_Gun_Say;Gckm Gun Say\n1;5;9\n2;5;-3.7\n");
-    ingest();
-    EXPECT_EQ(rows("SELECT gckm_gun_say FROM brz_kik_izleme"), (std::vector<std::string>{"9", "-3"}));
 }
 
 // A comma-separated file without any ';' reads with ';' as one column named by the whole
