@@ -1,7 +1,5 @@
 #include "tarvo/dovrak/verifier.hpp"
 
-#include <iconv.h>
-
 #include <regex>
 #include <utility>
 
@@ -12,6 +10,7 @@
 #include <mdbtools.h>
 #endif
 
+#include "tarvo/core/codepage.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/text.hpp"
@@ -74,23 +73,6 @@ std::string label_suffix(std::string_view module) {
     return std::string(dot == std::string_view::npos ? module : module.substr(dot + 1));
 }
 
-// Decodes Windows-1254 bytes to UTF-8 with iconv; nothing when iconv cannot open the
-// converter or rejects a byte.
-std::optional<std::string> decode_cp1254(std::string bytes) {
-    iconv_t cd = ::iconv_open("UTF-8", "CP1254");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out(bytes.size() * 4, '\0');
-    char* in_p = bytes.data();
-    size_t in_left = bytes.size();
-    char* out_p = out.data();
-    size_t out_left = out.size();
-    size_t rc = ::iconv(cd, &in_p, &in_left, &out_p, &out_left);
-    ::iconv_close(cd);
-    if (rc == static_cast<size_t>(-1) || in_left != 0) return std::nullopt;
-    out.resize(out.size() - out_left);
-    return out;
-}
-
 }  // namespace
 
 std::string firm_bucket(int64_t firms) {
@@ -121,8 +103,11 @@ std::optional<std::string> probe_component(std::string_view component) {
     }
     if (component == "cp1254") {
         // ı ğ Ş İ: letters that only a Turkish code page places at these bytes.
-        auto text = decode_cp1254("\xFD\xF0\xDE\xDD");
-        if (!text || *text != "ığŞİ") return std::nullopt;
+        try {
+            if (core::decode_cp1254("\xFD\xF0\xDE\xDD") != "ığŞİ") return std::nullopt;
+        } catch (const core::Error&) {
+            return std::nullopt;
+        }
 #if defined(__GLIBC__)
         return std::string("glibc ") + ::gnu_get_libc_version();
 #else

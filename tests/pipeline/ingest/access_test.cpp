@@ -7,7 +7,7 @@ namespace tarvo::ingest {
 namespace {
 
 // The sample files live beside the project, in the shared test data.
-const fs::path kSamples = fs::path(TARVO_SOURCE_DIR) / ".." / "shared" / "testdata" / "access";
+const fs::path kSamples = (fs::path(TARVO_SOURCE_DIR) / ".." / "shared" / "testdata" / "access").lexically_normal();
 
 std::vector<std::string> cells(const core::Table& t) {
     std::vector<std::string> rows;
@@ -26,8 +26,11 @@ std::vector<std::string> cells(const core::Table& t) {
 
 class AccessTest : public ::testing::Test {
 protected:
+    // Missing samples fail every test, naming the path, so that a checkout without the shared
+    // test data cannot pass unseen.
     void SetUp() override {
-        if (!fs::exists(kSamples / "jet3_sample.mdb")) GTEST_SKIP() << "no Access samples at " << kSamples;
+        for (const char* sample : {"jet3_sample.mdb", "jet4_sample.mdb"})
+            ASSERT_TRUE(fs::exists(kSamples / sample)) << "shared test data missing: " << (kSamples / sample).string();
     }
 };
 

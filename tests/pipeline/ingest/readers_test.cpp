@@ -175,12 +175,14 @@ TEST_F(ReadersTest, DamagedExtractsGiveOneLineWithoutTheirContent) {
     }
 }
 
-TEST(DecodeCp1254, TurkishLettersAndUndefinedBytes) {
-    EXPECT_EQ(decode_cp1254("\xDE\xFE\xDD\xFD\xD0\xF0\x80", "f.csv"), "ŞşİıĞğ€");
-    for (unsigned char b : {0x81, 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x9E}) {
-        std::string bytes = "ab";
-        bytes += static_cast<char>(b);
-        EXPECT_THROW(decode_cp1254(bytes, "f.csv"), core::UnicodeDecodeError) << int(b);
+TEST_F(ReadersTest, UndefinedWindows1254ByteNamesTheFileAndOffset) {
+    testing::write_bytes(dir / "u.csv", "MUTA;x\n1;a\x81\n");
+    try {
+        read_text(con, dir / "u.csv", ';', Encoding::cp1254);
+        ADD_FAILURE() << "an undefined byte was read";
+    } catch (const core::UnicodeDecodeError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "cannot read " + (dir / "u.csv").string() + ": 'cp1254' codec can't decode byte 0x81 in position 10");
     }
 }
 

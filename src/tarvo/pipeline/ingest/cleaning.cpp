@@ -71,32 +71,35 @@ std::optional<std::string> find_col_containing(const std::vector<std::string>& c
     return std::nullopt;
 }
 
-}  // namespace
+// Keeps the rows where keep[i] is set, one column at a time, so that a large table is never
+// held twice.
+void filter_in_place(core::Table& df, const std::vector<uint8_t>& keep) {
+    for (size_t c = 0; c < df.ncols(); ++c) df.column(c) = df.column(c).filter(keep);
+}
 
-core::Column _normalize_muta(const core::Column& series) {
+// A str column of `form(trimmed text form)` for every cell of `series`; nothing gives null.
+template <class Form>
+core::Column map_cell_texts(const core::Column& series, Form form) {
     core::Column out(core::str);
     out.reserve(series.size());
     CellText cell;
     for (size_t i = 0; i < series.size(); ++i) {
         cell_text(series, i, cell);
-        std::optional<std::string> muta = normal_form(cell.view);
-        muta ? out.push_text(std::move(*muta)) : out.push_null();
+        std::optional<std::string> text = form(cell.view);
+        text ? out.push_text(std::move(*text)) : out.push_null();
     }
     return out;
 }
 
+}  // namespace
+
+core::Column _normalize_muta(const core::Column& series) { return map_cell_texts(series, normal_form); }
+
 core::Column _clean_str_col(const core::Column& series) {
-    core::Column out(core::str);
-    out.reserve(series.size());
-    CellText cell;
-    for (size_t i = 0; i < series.size(); ++i) {
-        cell_text(series, i, cell);
-        if (core::is_missing_text(cell.view, /*with_nat=*/true))
-            out.push_null();
-        else
-            out.push_text(std::string(cell.view));
-    }
-    return out;
+    return map_cell_texts(series, [](std::string_view t) -> std::optional<std::string> {
+        if (core::is_missing_text(t, /*with_nat=*/true)) return std::nullopt;
+        return std::string(t);
+    });
 }
 
 std::optional<std::string> _find_skor_col(const std::vector<std::string>& columns) {
@@ -106,16 +109,6 @@ std::optional<std::string> _find_skor_col(const std::vector<std::string>& column
 std::optional<std::string> _find_ihtimal_col(const std::vector<std::string>& columns) {
     return find_col_containing(columns, "ihtimal");
 }
-
-namespace {
-
-// Keeps the rows where keep[i] is set, one column at a time, so that a large table is never
-// held twice.
-void filter_in_place(core::Table& df, const std::vector<uint8_t>& keep) {
-    for (size_t c = 0; c < df.ncols(); ++c) df.column(c) = df.column(c).filter(keep);
-}
-
-}  // namespace
 
 core::Table _filter_mutas(core::Table df, const MutaFilter& muta_filter) {
     if (!muta_filter) return df;

@@ -7,7 +7,7 @@
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/text.hpp"
-#include "tarvo/modules/registry.hpp"
+#include "tarvo/lodrin/lodrin.hpp"
 #include "tarvo/pipeline/ingest/cleaning.hpp"
 #include "tarvo/pipeline/ingest/warehouse_rebuild.hpp"
 #include "tarvo/vandel/vandel.hpp"
@@ -94,8 +94,7 @@ void _execute_sql_file(vandel::Vandel& con, const fs::path& sql_path) {
 }
 
 void _create_bronze_tables(vandel::Vandel& con) {
-    auto get_ddl_path = modules::load("tarvo.lodrin").entry<fs::path()>("get_ddl_path");
-    for (const fs::path& sql_file : core::sorted_glob(get_ddl_path(), "*.sql")) _execute_sql_file(con, sql_file);
+    for (const fs::path& sql_file : core::sorted_glob(lodrin::get_ddl_path(), "*.sql")) _execute_sql_file(con, sql_file);
 }
 
 void build_bronze_warehouse(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
@@ -120,8 +119,6 @@ void build_bronze_warehouse(const fs::path& source_dir, const fs::path& db_path,
 
 void run_ingest(const fs::path& source_dir, const fs::path& db_path, const DataPaths& data_paths,
                 const MutaFilter& muta_filter, bool force) {
-    // The path registry is bound before anything is touched: without it there is no run.
-    modules::load("tarvo.lodrin");
     check_source_dir(source_dir);
     WarehouseRebuild rebuild(db_path, force);
     build_bronze_warehouse(source_dir, rebuild.path(), data_paths, muta_filter);

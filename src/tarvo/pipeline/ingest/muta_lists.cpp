@@ -2,39 +2,36 @@
 
 #include <regex>
 
-#include "tarvo/core/files.hpp"
-#include "tarvo/pipeline/ingest/cleaning.hpp"
-#include "tarvo/pipeline/ingest/readers.hpp"
 #include "tarvo/pipeline/ingest/source_walk.hpp"
 
 namespace tarvo::ingest {
 
-void ingest_muta_lists(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter,
-                       const MutaListSource& source) {
-    if (skip_missing_dir(dir, source.dir_key)) return;
+namespace {
+
+std::optional<std::string> list_period(const fs::path& file) {
     static const std::regex period_pattern(R"(([0-9]{4})\.csv$)");
-    int64_t total = 0;
-    for (const fs::path& file : core::sorted_glob(dir, source.file_pattern)) {
-        const std::optional<std::string> donem = period_in_name(file.filename().string(), period_pattern);
-        if (!donem) continue;
-        core::Table df = read_text(con, file, ',', Encoding::utf8);
-        if (df.nrows() == 0) continue;
-        const std::string customer_column = df.names().front();
-        df = prepare_mutas(std::move(df), customer_column, muta_filter);
-        const size_t n = df.nrows();
-        if (n == 0) continue;
-        core::Table out = make_out({{"muta", std::move(df["muta"])}, {"donem", constant_text(*donem, n)}});
-        total += append_out(con, out, source.insert_sql);
-    }
-    print_row_count(source.table, total);
+    return period_in_name(file, period_pattern);
 }
 
+// The first column holds the customer numbers, whatever its header.
+std::optional<std::string> first_column(const core::Table& df, const fs::path& /*file*/) {
+    if (df.ncols() == 0) return std::nullopt;
+    return df.names().front();
+}
+
+constexpr PeriodFileSource kEusHedef{"eus_hedef_muta", "eus_hedef_MUTA_*.csv", "brz_eus_hedef",
+                                     list_period, read_comma_utf8, first_column, nullptr};
+constexpr PeriodFileSource kEusKapsam{"eus_sql_kapsam_muta", "eus_kapsam_MUTA_*.csv", "brz_eus_kapsam",
+                                      list_period, read_comma_utf8, first_column, nullptr};
+
+}  // namespace
+
 void _ingest_eus_hedef(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter) {
-    ingest_muta_lists(con, dir, muta_filter, EUS_HEDEF_LISTS);
+    ingest_period_files(con, dir, muta_filter, kEusHedef);
 }
 
 void _ingest_eus_kapsam(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter) {
-    ingest_muta_lists(con, dir, muta_filter, EUS_KAPSAM_LISTS);
+    ingest_period_files(con, dir, muta_filter, kEusKapsam);
 }
 
 }  // namespace tarvo::ingest

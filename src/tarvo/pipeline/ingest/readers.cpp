@@ -1,17 +1,14 @@
 #include "tarvo/pipeline/ingest/readers.hpp"
 
-#include <iconv.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
 
+#include "tarvo/core/codepage.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/pipeline/ingest/text_layout.hpp"
@@ -192,8 +189,12 @@ core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::strin
 
 std::string decoded(const fs::path& file, Encoding enc) {
     std::string bytes = read_bytes(file);
-    if (enc == Encoding::cp1254) return decode_cp1254(bytes, file);
-    return bytes;
+    if (enc == Encoding::utf8) return bytes;
+    try {
+        return core::decode_cp1254(bytes);
+    } catch (const core::UnicodeDecodeError& e) {
+        throw core::UnicodeDecodeError("cannot read " + core::path_text(file) + ": " + e.what());
+    }
 }
 
 // Number of fields in each of the first records of `text` under `sep` (blank lines skipped).
@@ -211,40 +212,6 @@ std::vector<size_t> field_counts(std::string_view text, char sep, size_t max_rec
 }
 
 }  // namespace
-
-std::string decode_cp1254(std::string_view bytes, const fs::path& file) {
-    iconv_t cd = ::iconv_open("UTF-8", "CP1254");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw core::OSError(std::string("cannot decode cp1254: ") + std::strerror(errno));
-    struct Close {
-        iconv_t cd;
-        ~Close() { ::iconv_close(cd); }
-    } close{cd};
-
-    std::string out;
-    out.resize(bytes.size() + bytes.size() / 2 + 16);
-    char* in = const_cast<char*>(bytes.data());
-    size_t in_left = bytes.size();
-    size_t done = 0;
-    while (in_left > 0) {
-        char* dst = out.data() + done;
-        size_t dst_left = out.size() - done;
-        size_t rc = ::iconv(cd, &in, &in_left, &dst, &dst_left);
-        done = out.size() - dst_left;
-        if (rc != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        size_t offset = static_cast<size_t>(in - bytes.data());
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "0x%02x", static_cast<unsigned char>(bytes[offset]));
-        throw core::UnicodeDecodeError("cannot read " + core::path_text(file) + ": 'cp1254' codec can't decode byte " +
-                                       hex + " in position " + std::to_string(offset));
-    }
-    out.resize(done);
-    return out;
-}
 
 char detect_separator(std::string_view text) {
     static constexpr std::array<char, 4> candidates{';', ',', '\t', '|'};

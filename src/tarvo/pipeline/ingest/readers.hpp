@@ -27,10 +27,6 @@ enum class Encoding { utf8, cp1254 };
 // not fetched). An empty filter keeps every column.
 using ColumnFilter = std::function<bool(std::string_view name)>;
 
-// Strict Windows-1254 to UTF-8 decoding; a byte the code page does not define throws
-// core::UnicodeDecodeError naming `file` and the byte offset.
-std::string decode_cp1254(std::string_view bytes, const fs::path& file);
-
 // Reads a delimited text file with the first line as header. Every column is text; header names
 // are kept exactly as written; fields are not trimmed; an empty field and a field that is
 // exactly nan, None, NaN, <NA> or NaT is null. Short rows are padded with nulls, a row with more

@@ -3,6 +3,8 @@
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
+#include "tarvo/pipeline/ingest/cleaning.hpp"
+#include "tarvo/pipeline/ingest/readers.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ingest {
@@ -17,7 +19,8 @@ void print_row_count(std::string_view table, int64_t count) {
     core::console().line("  " + std::string(table) + ": " + std::to_string(count) + " rows");
 }
 
-std::optional<std::string> period_in_name(const std::string& file_name, const std::regex& pattern) {
+std::optional<std::string> period_in_name(const fs::path& file, const std::regex& pattern) {
+    const std::string file_name = file.filename().string();
     std::smatch m;
     if (!std::regex_search(file_name, m, pattern)) return std::nullopt;
     return m[1].str();
@@ -70,9 +73,41 @@ core::Table make_out(std::vector<std::pair<std::string, core::Column>> columns) 
     return out;
 }
 
-int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view insert_sql) {
-    con.run_with_out(out, insert_sql);
+std::optional<core::Column> take_column(core::Table& df, std::string_view name) {
+    core::Column* c = df.find(name);
+    if (!c) return std::nullopt;
+    core::Column col = std::move(*c);
+    df.drop(name);
+    return col;
+}
+
+int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view table) {
+    con.run_with_out(out, "INSERT INTO " + std::string(table) + " SELECT * FROM out");
     return static_cast<int64_t>(out.nrows());
+}
+
+core::Table read_comma_utf8(vandel::Vandel& con, const fs::path& file) {
+    return read_text(con, file, ',', Encoding::utf8);
+}
+
+void ingest_period_files(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter,
+                         const PeriodFileSource& source) {
+    if (skip_missing_dir(dir, source.dir_key)) return;
+    int64_t total = 0;
+    for (const fs::path& file : core::sorted_glob(dir, source.file_pattern)) {
+        const std::optional<std::string> donem = source.period(file);
+        if (!donem) continue;
+        core::Table df = source.read(con, file);
+        const std::optional<std::string> customer_column = source.customer_column(df, file);
+        if (!customer_column) continue;
+        df = prepare_mutas(std::move(df), *customer_column, muta_filter);
+        const size_t n = df.nrows();
+        if (n == 0) continue;
+        core::Table out = make_out({{"muta", *take_column(df, "muta")}, {"donem", constant_text(*donem, n)}});
+        if (source.add_columns) source.add_columns(df, *customer_column, out);
+        total += append_out(con, out, source.table);
+    }
+    print_row_count(source.table, total);
 }
 
 }  // namespace tarvo::ingest

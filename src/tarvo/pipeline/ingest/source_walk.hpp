@@ -1,6 +1,6 @@
 // Steps that the bronze sources take alike: the skip line for a missing directory, the period
-// taken from a file name, the error for a missing column, building `out` and appending it, and
-// the closing count line.
+// taken from a file name, the error for a missing column, building `out` and appending it, the
+// closing count line, and the walk over a source's extracts of one period each.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 #include "tarvo/core/column.hpp"
 #include "tarvo/core/table.hpp"
+#include "tarvo/pipeline/ingest/sources.hpp"
 
 namespace tarvo::vandel {
 class Vandel;
@@ -29,8 +30,8 @@ bool skip_missing_dir(const fs::path& dir, std::string_view dir_key);
 // Prints "  <table>: <count> rows".
 void print_row_count(std::string_view table, int64_t count);
 
-// The first capture group of the first match of `pattern` in `file_name`, or nothing.
-std::optional<std::string> period_in_name(const std::string& file_name, const std::regex& pattern);
+// The first capture group of the first match of `pattern` in the file name of `file`, or nothing.
+std::optional<std::string> period_in_name(const fs::path& file, const std::regex& pattern);
 
 // A str column holding `text` on each of `n` rows.
 core::Column constant_text(const std::string& text, size_t n);
@@ -48,8 +49,39 @@ core::Table make_out(std::vector<std::pair<std::string, core::Column>> columns);
 // missing_column unless `df` (read from `file`) has a column named `name`.
 void require_column(const core::Table& df, std::string_view name, const fs::path& file);
 
-// Appends `out` with one statement, `insert_sql` ("INSERT INTO brz_x SELECT * FROM out").
+// Moves the named column out of `df` (which no longer has it); nothing when absent. Taking a
+// read table apart this way as its columns are used keeps a large file from being held twice.
+std::optional<core::Column> take_column(core::Table& df, std::string_view name);
+
+// Appends `out` to `table` with one statement, "INSERT INTO <table> SELECT * FROM out".
 // Returns the number of rows appended.
-int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view insert_sql);
+int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view table);
+
+// A comma-separated UTF-8 extract, every column as text.
+core::Table read_comma_utf8(vandel::Vandel& con, const fs::path& file);
+
+// A source of one extract per period, as data: what differs between such sources.
+struct PeriodFileSource {
+    std::string_view dir_key;       // directory key, named by the skip line
+    std::string_view file_pattern;  // glob of the extracts
+    std::string_view table;         // brz_ table appended to, named by the count line
+    // The period of an extract; nothing passes the file over.
+    std::optional<std::string> (*period)(const fs::path& file);
+    core::Table (*read)(vandel::Vandel& con, const fs::path& file);
+    // The customer number column of a read extract; nothing passes the file over. A source
+    // that needs a column the extract lacks ends the run here (missing_column).
+    std::optional<std::string> (*customer_column)(const core::Table& df, const fs::path& file);
+    // Adds the columns that follow muta and donem to `out`, from the prepared table `df`
+    // (its `muta` already moved to `out`), which it may take apart. Null: no further columns.
+    void (*add_columns)(core::Table& df, std::string_view customer_column, core::Table& out);
+};
+
+// Loads the extracts of `dir` as `source` describes. A missing `dir` prints the skip line and
+// nothing else. Otherwise, for each file matching the pattern, in path order: its period, its
+// table, its customer number column, the muta preparation (cleaning.hpp); a file left without
+// rows adds nothing, any other gives one insert of (muta, donem, the source's columns). Then
+// "  <table>: <total> rows".
+void ingest_period_files(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter,
+                         const PeriodFileSource& source);
 
 }  // namespace tarvo::ingest

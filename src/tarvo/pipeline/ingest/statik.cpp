@@ -61,7 +61,7 @@ void _ingest_statik(vandel::Vandel& con, const fs::path& dir, const MutaFilter& 
     std::vector<std::pair<std::string, core::Column>> columns;
     for (std::string_view name : STATIK_COLUMNS) columns.emplace_back(std::string(name), std::move(df[name]));
     core::Table out = make_out(std::move(columns));
-    print_row_count("brz_statik", append_out(con, out, "INSERT INTO brz_statik SELECT * FROM out"));
+    print_row_count("brz_statik", append_out(con, out, "brz_statik"));
 }
 
 }  // namespace tarvo::ingest

@@ -51,7 +51,7 @@ void _ingest_train_features(vandel::Vandel& con, const fs::path& dir, const Muta
     const fs::path& file = files.back();
     const std::string file_name = file.filename().string();
     static const std::regex period_pattern(R"(_([0-9]{4})\.parquet$)");
-    const std::string donem = period_in_name(file_name, period_pattern).value_or("0000");
+    const std::string donem = period_in_name(file, period_pattern).value_or("0000");
 
     core::Table df = read_parquet(con, file);
     require_column(df, "MUTA", file);
@@ -66,7 +66,7 @@ void _ingest_train_features(vandel::Vandel& con, const fs::path& dir, const Muta
     }
     core::Table out = make_out(
         {{"muta", df["muta"]}, {"donem", constant_text(donem, n)}, {"segment", std::move(segment)}});
-    const int64_t rows = append_out(con, out, "INSERT INTO brz_train_features SELECT * FROM out");
+    const int64_t rows = append_out(con, out, "brz_train_features");
     core::console().line("  brz_train_features: " + std::to_string(rows) + " rows (from " + file_name + ")");
 }
 
