@@ -154,8 +154,8 @@ ORDER BY sube_kodu
 // Coverage and exclusion findings of the eus target firms. diag_olcum measures every
 // criterion for each target firm in its period and in the period before; diag_karsilastirma
 // puts the two side by side for the window's target rows; a value that crosses its threshold
-// is a finding, new unless the firm was a target with the same finding one period earlier.
-constexpr std::string_view kDiagSql = R"sql(
+// is a finding (kCriteria).
+constexpr std::string_view kDiagMeasureSql = R"sql(
 CREATE OR REPLACE TEMP TABLE diag_hedef AS
 SELECT DISTINCT h.muta, h.donem, d.onceki_donem
 FROM brz_eus_hedef h JOIN hesap_donemleri d ON d.donem = h.donem;
@@ -203,44 +203,47 @@ JOIN diag_olcum c ON c.muta = h.muta AND c.donem = h.donem
 LEFT JOIN diag_olcum p ON p.muta = h.muta AND p.donem = h.onceki_donem
 LEFT JOIN diag_hedef ho ON ho.muta = h.muta AND ho.donem = h.onceki_donem
 WHERE h.donem IN (SELECT donem FROM son_12);
-CREATE OR REPLACE TABLE diag_eus_kapsam_diskalma AS
-SELECT muta, donem, 'KAPSAM' AS katman, 'KAPSAM_DISI' AS kriter,
-       CAST(kapsam_disi AS DOUBLE) AS deger, CAST(o_kapsam_disi AS DOUBLE) AS onceki_deger,
-       'Hedef firma kapsam listesinde yok' AS aciklama, 'Kapsam dışı' AS grup,
-       CASE WHEN onceki_hedef AND o_kapsam_disi = 1 THEN 0 ELSE 1 END AS yeni
-FROM diag_karsilastirma WHERE kapsam_disi = 1
-UNION ALL
-SELECT muta, donem, 'DISKALMA', 'YAKIN_VADE',
-       CAST(min_uzak_gun AS DOUBLE), CAST(o_min_uzak_gun AS DOUBLE),
-       'Rating kriterinde en kısa süre ' || CAST(min_uzak_gun AS VARCHAR) || ' gün (≤ 30)', 'Rating kriteri',
-       CASE WHEN onceki_hedef AND o_min_uzak_gun <= 30 THEN 0 ELSE 1 END
-FROM diag_karsilastirma WHERE min_uzak_gun <= 30
-UNION ALL
-SELECT muta, donem, 'DISKALMA', 'SIFIR_KONTROL',
-       CAST(sifir_flag AS DOUBLE), CAST(o_sifir_flag AS DOUBLE),
-       'Rating sıfır kontrol kriteri sıfır değil', 'Rating kriteri',
-       CASE WHEN onceki_hedef AND o_sifir_flag = 1 THEN 0 ELSE 1 END
-FROM diag_karsilastirma WHERE sifir_flag = 1
-UNION ALL
-SELECT muta, donem, 'DISKALMA', 'IDARI_KANUNI_TAKIP',
-       CAST(takip AS DOUBLE), CAST(o_takip AS DOUBLE),
-       'Memzuçta idari/kanuni takip: ' || replace(format('{:,}', CAST(round(takip) AS BIGINT)), ',', '.') || ' TL',
-       'Yasal takip',
-       CASE WHEN onceki_hedef AND o_takip > 0 THEN 0 ELSE 1 END
-FROM diag_karsilastirma WHERE takip > 0
-UNION ALL
-SELECT muta, donem, 'DISKALMA', 'CISS',
-       CAST(ciss_flag AS DOUBLE), CAST(o_ciss_flag AS DOUBLE),
-       'İzleme listesinde CISS işareti var', 'İzleme sinyali',
-       CASE WHEN onceki_hedef AND o_ciss_flag = 1 THEN 0 ELSE 1 END
-FROM diag_karsilastirma WHERE ciss_flag = 1
-UNION ALL
-SELECT muta, donem, 'DISKALMA', 'GECIKME',
-       CAST(gckm_gun_say AS DOUBLE), CAST(o_gckm_gun_say AS DOUBLE),
-       'İzleme listesinde ' || CAST(gckm_gun_say AS VARCHAR) || ' gün gecikme', 'İzleme sinyali',
-       CASE WHEN onceki_hedef AND o_gckm_gun_say > 0 THEN 0 ELSE 1 END
-FROM diag_karsilastirma WHERE gckm_gun_say > 0
 )sql";
+
+// The criteria of diag_eus_kapsam_diskalma: the value a column of diag_karsilastirma measures
+// (o_<column> is the same value one period earlier), the test that makes a value a finding, and
+// the finding's texts (`aciklama` is SQL, so it can quote the value).
+struct Criterion {
+    std::string_view katman, kriter, column, finding, aciklama, grup;
+};
+
+constexpr Criterion kCriteria[] = {
+    {"KAPSAM", "KAPSAM_DISI", "kapsam_disi", "= 1", "'Hedef firma kapsam listesinde yok'", "Kapsam dışı"},
+    {"DISKALMA", "YAKIN_VADE", "min_uzak_gun", "<= 30",
+     "'Rating kriterinde en kısa süre ' || CAST(min_uzak_gun AS VARCHAR) || ' gün (≤ 30)'", "Rating kriteri"},
+    {"DISKALMA", "SIFIR_KONTROL", "sifir_flag", "= 1", "'Rating sıfır kontrol kriteri sıfır değil'",
+     "Rating kriteri"},
+    {"DISKALMA", "IDARI_KANUNI_TAKIP", "takip", "> 0",
+     "'Memzuçta idari/kanuni takip: ' || replace(format('{:,}', CAST(round(takip) AS BIGINT)), ',', '.') || ' TL'",
+     "Yasal takip"},
+    {"DISKALMA", "CISS", "ciss_flag", "= 1", "'İzleme listesinde CISS işareti var'", "İzleme sinyali"},
+    {"DISKALMA", "GECIKME", "gckm_gun_say", "> 0",
+     "'İzleme listesinde ' || CAST(gckm_gun_say AS VARCHAR) || ' gün gecikme'", "İzleme sinyali"},
+};
+
+// One SELECT per criterion: a finding is new unless the firm was a target one period earlier
+// with the same finding.
+std::string diag_sql() {
+    std::string sql(kDiagMeasureSql);
+    sql += "CREATE OR REPLACE TABLE diag_eus_kapsam_diskalma AS\n";
+    for (const Criterion& c : kCriteria) {
+        const std::string value(c.column), finding(c.finding);
+        if (&c != kCriteria) sql += "UNION ALL\n";
+        sql += "SELECT muta, donem, '" + std::string(c.katman) + "' AS katman, '" + std::string(c.kriter) +
+               "' AS kriter, CAST(" + value + " AS DOUBLE) AS deger, CAST(o_" + value +
+               " AS DOUBLE) AS onceki_deger, " + std::string(c.aciklama) + " AS aciklama, '" + std::string(c.grup) +
+               "' AS grup, CASE WHEN onceki_hedef AND o_" + value + " " + finding +
+               " THEN 0 ELSE 1 END AS yeni FROM diag_karsilastirma WHERE " + value + " " + finding + "\n";
+    }
+    return sql;
+}
+
+const std::string kDiagSql = diag_sql();
 
 // A silver table: the statements that build it and a query whose one row holds the counts of
 // its detail line, each count labelled by its column name ("fact_periodic: 12 rows, 3 entities").
@@ -251,7 +254,7 @@ struct SilverTable {
 };
 
 // In build order: each table reads only the bronze tables and the ones before it.
-constexpr SilverTable kSilverTables[] = {
+const SilverTable kSilverTables[] = {
     {"fact_periodic", kFactPeriodicSql,
      R"sql(SELECT COUNT(*) AS "rows", COUNT(DISTINCT entity_id) AS entities FROM fact_periodic)sql"},
     {"dim_entity", kDimEntitySql, "SELECT COUNT(*) AS entities FROM dim_entity"},
