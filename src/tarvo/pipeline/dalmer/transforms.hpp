@@ -8,8 +8,8 @@
 namespace tarvo::dalmer {
 
 // Opens the warehouse at `db_path`, (re)builds the silver tables on the twelve most recent
-// periods of the bronze data and closes it. A brz_ table that does not exist is read as empty
-// (with a warning line). Prints, in order:
+// periods of the bronze data and closes it. A brz_ table that does not exist is read as empty,
+// with the columns the bronze definition files give it (and a warning line). Prints, in order:
 //   "  Building son_12 window..."             "    son_12: <n> periods (<first>-<last>)"
 //                                              or "    son_12: 0 periods"
 //   "  Parsing early-monitoring codes..."      "    erkn_izlm_kod: <n> texts, <c> codes, <m> kept whole"
