@@ -2,14 +2,10 @@
 // the dashboards: the band thresholds, the YI marker, how a score cell is read, and the band rule.
 //
 // An early-warning score is a number from 0 to 1000, or the marker "YI" (the source writes -1
-// for a firm in the YI state). Scores fall into four bands plus "YI":
-//   "0-325"     below SCORE_ELEVATED (negative values included)
-//   "325-500"   SCORE_ELEVATED up to but not including SCORE_WARNING
-//   "500-825"   SCORE_WARNING up to but not including SCORE_HIGH
-//   "825-1000"  SCORE_HIGH and above (values above 1000 included)
-//   "YI"        the YI marker
-// Each band includes its lower bound. The labels' order in FLOW_BANDS is also their ascending
-// character-code order, so a band's position doubles as its sort key.
+// for a firm in the YI state). Scores fall into four bands, each including its lower bound
+// (negative values fall in the first, values above 1000 in the last), plus "YI". The labels'
+// order in FLOW_BANDS is also their ascending character-code order, so a band's position
+// doubles as its sort key.
 #pragma once
 
 #include <array>
@@ -22,7 +18,7 @@
 
 namespace tarvo::core {
 
-// Lower bounds of the three upper numeric bands.
+// Lower bounds of "325-500", "500-825" and "825-1000".
 inline constexpr int SCORE_ELEVATED = 325;
 inline constexpr int SCORE_WARNING = 500;
 inline constexpr int SCORE_HIGH = 825;

@@ -11,12 +11,7 @@ namespace tarvo::marts {
 
 namespace {
 
-using core::is_missing_marker;
-
-core::Value band_label(uint8_t code) {
-    if (code == NO_BAND) return core::Value();
-    return core::Value(FLOW_BANDS[code]);
-}
+core::Value band_label(uint8_t code) { return code == NO_BAND ? core::Value() : core::Value(FLOW_BANDS[code]); }
 
 // A text read as a number whose text has no fractional part or exponent, as an int64.
 std::optional<int64_t> whole_text_as_int(std::string_view text) {
@@ -44,7 +39,7 @@ core::Value _safe_int(const core::Value& val) {
     if (val.is_null()) return core::Value();
     if (val.is_int()) return val;
     std::string text = val.text_form();
-    if (text.empty() || is_missing_marker(text)) return core::Value();
+    if (text.empty() || core::is_missing_marker(text)) return core::Value();
     auto x = core::parse_number(text);
     if (!x) return core::Value();
     auto t = core::truncate_to_int(*x);
@@ -111,7 +106,7 @@ core::Value _clean_str(const core::Value& val) {
     if (val.is_null()) return core::Value();
     if (val.is_double() && std::isnan(val.as_double())) return core::Value();
     std::string text = val.text_form();
-    if (is_missing_marker(text)) return core::Value();
+    if (core::is_missing_marker(text)) return core::Value();
     return core::Value(std::move(text));
 }
 

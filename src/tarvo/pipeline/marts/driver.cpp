@@ -33,12 +33,6 @@ namespace {
 
 using RunPredictions = Document(const std::string&, Document);
 
-// Latest risk of a row: a number, or 0 when absent, null or not a number.
-double risk_of(const core::Column* son_risk, size_t row) {
-    if (!son_risk) return 0;
-    return son_risk->number_at(row).value_or(0);
-}
-
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
     core::write_json(file.stream(), doc, style);
@@ -226,7 +220,7 @@ ManagerFilter::ManagerFilter(const core::Table& rows) {
     for (size_t i = 0; i < rows.nrows(); ++i) {
         if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
             kobi.push_back(i);
-            keys.push_back(risk_of(son_risk, i));
+            keys.push_back(son_risk ? son_risk->number_at(i).value_or(0) : 0);
         }
     }
     std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);

@@ -48,22 +48,14 @@ double bounded(double x) { return std::fabs(x) < kScoreBound ? x : kNoScore; }
 // NaN for everything else.
 double score_at(const Column& c, size_t i) {
     const core::ScoreCell cell = core::read_score_cell(c, i);
-    switch (cell.kind) {
-        case core::ScoreCellKind::yi: return core::YI_SCORE;
-        case core::ScoreCellKind::number:
-        case core::ScoreCellKind::flag: return bounded(cell.number);
-        case core::ScoreCellKind::none: break;
-    }
-    return kNoScore;
+    if (cell.kind == core::ScoreCellKind::yi) return core::YI_SCORE;
+    return cell.kind == core::ScoreCellKind::none ? kNoScore : bounded(cell.number);
 }
 
 // Whole part of a score already known to be finite and bounded.
 int64_t whole(double x) { return static_cast<int64_t>(std::trunc(x)); }
 
-std::optional<int64_t> whole_or_none(double x) {
-    if (std::isnan(x)) return std::nullopt;
-    return whole(x);
-}
+std::optional<int64_t> whole_or_none(double x) { return std::isnan(x) ? std::nullopt : std::optional(whole(x)); }
 
 // A set of cell values with value equality: texts equal texts, numbers equal numbers (1 and
 // 1.0 alike, never the text "1"), and the missing value equals itself.
@@ -83,7 +75,6 @@ public:
         if (auto d = c.number_at(i); d && !std::isnan(*d)) return numbers_.count(*d) > 0;
         return has_missing_;
     }
-    bool empty() const { return texts_.empty() && numbers_.empty() && !has_missing_; }
 
 private:
     struct Hash {
@@ -148,9 +139,8 @@ private:
         CellSet yi_mutas;
         for (size_t i = 0; i < t.nrows(); ++i)
             if (yi_last[i]) yi_mutas.add(muta, i);
-        std::vector<uint8_t> out(t.nrows(), 1);
-        if (!yi_mutas.empty())
-            for (size_t i = 0; i < t.nrows(); ++i) out[i] = !yi_mutas.contains(muta, i);
+        std::vector<uint8_t> out(t.nrows());
+        for (size_t i = 0; i < t.nrows(); ++i) out[i] = !yi_mutas.contains(muta, i);
         return out;
     }
 };
@@ -176,12 +166,9 @@ std::vector<size_t> top_positions(const std::vector<double>& keys) {
         if (!na && ka != kb) return ka > kb;
         return a < b;
     };
-    if (pos.size() > kLimit) {
-        std::partial_sort(pos.begin(), pos.begin() + static_cast<std::ptrdiff_t>(kLimit), pos.end(), before);
-        pos.resize(kLimit);
-    } else {
-        std::sort(pos.begin(), pos.end(), before);
-    }
+    const size_t keep = std::min(pos.size(), kLimit);
+    std::partial_sort(pos.begin(), pos.begin() + static_cast<std::ptrdiff_t>(keep), pos.end(), before);
+    pos.resize(keep);
     return pos;
 }
 
@@ -263,8 +250,7 @@ List regime_change(const RecentScores& v) {
     const size_t np = v.periods.size();
     const std::vector<size_t> candidates =
         select(v, [&](size_t i) { return v.last[i] >= SCORE_WARNING && v.prev1[i] < SCORE_WARNING; });
-    std::vector<double> early(candidates.size(), kNoScore);
-    std::vector<double> jump(candidates.size(), kNoScore);
+    std::vector<double> early(candidates.size(), kNoScore), jump(candidates.size(), kNoScore);
     for (size_t p = 0; p + 1 < np; ++p) {
         const Column* c = v.score_column(p);
         if (c == nullptr) continue;
@@ -364,8 +350,8 @@ std::vector<NewYi> new_yi_firms(const RecentScores& v, bool caught) {
 // missing risk as 0.
 List new_yi_list(const RecentScores& v, bool caught, std::string (*reason)(const NewYi&)) {
     const std::vector<NewYi> found = new_yi_firms(v, caught);
-    std::vector<size_t> rows(found.size());
-    for (size_t k = 0; k < found.size(); ++k) rows[k] = found[k].row;
+    std::vector<size_t> rows;
+    for (const NewYi& y : found) rows.push_back(y.row);
     List out;
     for (size_t k : risk_order(v, rows, true)) {
         const NewYi& y = found[k];
@@ -406,11 +392,11 @@ Document _build_trending_lists(vandel::Vandel& /*con*/, const Document& scoreboa
     Dict doc;
     if (periods.size() < 2 || scoreboard_row_count(scoreboard) == 0) {
         for (const auto& [key, build] : kLists) doc.set(key, Document::empty_list());
-        return Document(std::move(doc));
+    } else {
+        core::RowsRef rows(scoreboard.get("rows"));
+        const RecentScores recent(*rows, periods);
+        for (const auto& [key, build] : kLists) doc.set(key, Document(build(recent)));
     }
-    core::RowsRef rows(scoreboard.get("rows"));
-    const RecentScores recent(*rows, periods);
-    for (const auto& [key, build] : kLists) doc.set(key, Document(build(recent)));
     return Document(std::move(doc));
 }
 
