@@ -159,9 +159,10 @@ std::optional<int64_t> truncate_to_int(double x) {
     return static_cast<int64_t>(t);
 }
 
+bool is_missing_marker(std::string_view t) { return t == "None" || t == "<NA>" || t == "nan"; }
+
 bool is_missing_text(std::string_view t, bool with_nat) {
-    return t.empty() || t == "nan" || t == "None" || t == "NaN" || t == "<NA>" ||
-           (with_nat && t == "NaT");
+    return t.empty() || is_missing_marker(t) || t == "NaN" || (with_nat && t == "NaT");
 }
 
 }  // namespace tarvo::core

@@ -101,8 +101,12 @@ double round_half_even(double x, int decimals = 0);
 // the int64 range.
 std::optional<int64_t> truncate_to_int(double x);
 
-// True for the texts that stand for a missing value when cleaning: "", "nan", "None", "NaN",
-// "<NA>" (and "NaT" when `with_nat`).
+// True for the text forms a null takes in a column ("None", "<NA>", "nan", see null_text): such a
+// text stands for a missing value wherever a value is normalised.
+bool is_missing_marker(std::string_view t);
+
+// True for the texts that stand for a missing value when cleaning: "", the missing markers,
+// "NaN" (and "NaT" when `with_nat`).
 bool is_missing_text(std::string_view t, bool with_nat = false);
 
 }  // namespace tarvo::core

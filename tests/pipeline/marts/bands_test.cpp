@@ -116,6 +116,85 @@ TEST(ScoreToBandVec, TypedColumnsAndEmpty) {
     EXPECT_EQ(empty.kind(), Kind::str);
 }
 
+// The scalar and the column band rule differ on purpose on the -1 sentinel; everywhere else
+// they agree. A change to either rule that makes them "consistent" breaks the outputs.
+TEST(ScoreBandRules, ScalarAndColumnRulesDifferOnlyOnTheSentinel) {
+    struct RuleCase {
+        Value in;
+        Value scalar, column;
+        const char* what;
+    };
+    const std::vector<RuleCase> cases = {
+        {-1, "YI", "YI", "int -1"},
+        {-1.0, "YI", "0-325", "double -1.0: numeric equality vs text form \"-1.0\""},
+        {"-1", "0-325", "YI", "text -1: a number vs the marker's text form"},
+        {"-1.0", "0-325", "0-325", "text -1.0 is a number for both"},
+        {" -1", "0-325", "0-325", "text -1 with a blank is a number for both"},
+        {-1.5, "0-325", "0-325", "a fraction below -1"},
+        {"YI", "YI", "YI", "text YI"},
+        {" YI", nullptr, nullptr, "YI with a blank"},
+        {324.9, "0-325", "0-325", "fraction below a bound: truncated or not, same band"},
+        {499.999, "325-500", "325-500", "fraction just below 500"},
+        {824.5, "500-825", "500-825", "fraction just below 825"},
+        {true, nullptr, nullptr, "boolean"},
+        {"", nullptr, nullptr, "empty text"},
+        {nullptr, nullptr, nullptr, "null"},
+    };
+    std::vector<Value> column_cells;
+    for (const RuleCase& c : cases) column_cells.push_back(c.in);
+    const Column column = _score_to_band_vec(Column::from_values(column_cells));
+    ASSERT_EQ(column.size(), cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const RuleCase& c = cases[i];
+        EXPECT_EQ(show(_score_to_band(c.in)), show(c.scalar)) << "scalar rule, " << c.what;
+        EXPECT_EQ(show(column.get(i)), show(c.column)) << "column rule, " << c.what;
+    }
+}
+
+// The band labels name the thresholds the scores are banded by.
+TEST(ScoreBandRules, LabelsNameTheThresholds) {
+    using namespace tarvo::core;
+    const std::vector<std::pair<int, std::string>> lower_bounds = {
+        {SCORE_ELEVATED, "325-500"}, {SCORE_WARNING, "500-825"}, {SCORE_HIGH, "825-1000"}};
+    for (const auto& [bound, label] : lower_bounds) {
+        const uint8_t band = band_of_number(bound);
+        EXPECT_EQ(FLOW_BANDS[band], label) << bound;
+        EXPECT_EQ(band_of_number(bound - 1), band - 1) << bound;
+        EXPECT_TRUE(FLOW_BANDS[band - 1].ends_with("-" + std::to_string(bound))) << FLOW_BANDS[band - 1];
+    }
+}
+
+// How a score cell is read: the marker by its text form, numbers as they are, texts through the
+// strict number reading; the kinds the band rule and the trending lists build on.
+TEST(ScoreCells, ReadByTextForm) {
+    using tarvo::core::ScoreCellKind;
+    struct CellCase {
+        Value in;
+        ScoreCellKind kind;
+        double number;
+    };
+    const std::vector<CellCase> cases = {
+        {-1, ScoreCellKind::yi, 0},        {"-1", ScoreCellKind::yi, 0},
+        {"YI", ScoreCellKind::yi, 0},      {-1.0, ScoreCellKind::number, -1},
+        {"-1.0", ScoreCellKind::number, -1}, {" 612 ", ScoreCellKind::number, 612},
+        {"1e3", ScoreCellKind::number, 1000}, {824.5, ScoreCellKind::number, 824.5},
+        {int64_t{900}, ScoreCellKind::number, 900}, {true, ScoreCellKind::flag, 1},
+        {false, ScoreCellKind::flag, 0},   {" YI", ScoreCellKind::none, 0},
+        {"yi", ScoreCellKind::none, 0},    {"1e999", ScoreCellKind::none, 0},
+        {kNaN, ScoreCellKind::none, 0},    {kInf, ScoreCellKind::none, 0},
+        {"None", ScoreCellKind::none, 0},  {"", ScoreCellKind::none, 0},
+        {nullptr, ScoreCellKind::none, 0},
+    };
+    std::vector<Value> cells;
+    for (const CellCase& c : cases) cells.push_back(c.in);
+    const Column column = Column::from_values(cells);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const tarvo::core::ScoreCell got = tarvo::core::read_score_cell(column, i);
+        EXPECT_EQ(got.kind, cases[i].kind) << show(cases[i].in);
+        EXPECT_EQ(got.number, cases[i].number) << show(cases[i].in);
+    }
+}
+
 TEST(SafeInt, SingleValues) {
     expect_cases(_safe_int, {
         {"None", nullptr, "text None"},

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tarvo/pipeline/marts/bands.hpp"
+#include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 #include "tarvo/pipeline/marts/segment_bands.hpp"
 
 namespace tarvo::marts {
@@ -17,10 +18,7 @@ constexpr size_t kSegments = BAND_SEGMENTS.size();
 using BandGroups = SegmentGroups<kBands>;
 
 core::Document period_entry(const core::Document& donem, core::Dict bands) {
-    core::Dict e;
-    e.set("donem", donem);
-    e.set("bands", core::Document(std::move(bands)));
-    return core::Document(std::move(e));
+    return entry_of({{"donem", donem}, {"bands", core::Document(std::move(bands))}});
 }
 
 // The "bands" mapping of report segment `s`.
@@ -30,10 +28,7 @@ core::Dict band_entries(const BandGroups& groups, size_t s) {
     for (size_t b = 0; b < kBands; ++b) {
         const GroupSum g = groups.get(s, b);
         if (g.count == 0) continue;
-        core::Dict e;
-        e.set("risk_tl", g.whole_sum());
-        e.set("count", g.count);
-        bands.set(FLOW_BANDS[b], core::Document(std::move(e)));
+        bands.set(FLOW_BANDS[b], g.entry());
     }
     return bands;
 }
@@ -44,11 +39,7 @@ core::Document _build_band_snapshot(const core::Document& scoreboard) {
     core::require_dict(scoreboard, "scoreboard");
 
     const core::List& periods = scoreboard_periods(scoreboard);
-    if (periods.empty() || scoreboard_row_count(scoreboard) == 0) {
-        core::Dict degenerate;
-        degenerate.set("ALL", core::Document::empty_list());
-        return core::Document(std::move(degenerate));
-    }
+    if (periods.empty() || scoreboard_row_count(scoreboard) == 0) return degenerate_segment_document();
 
     core::RowsRef rows(scoreboard.get("rows"));
     const core::Table& table = *rows;
@@ -64,7 +55,7 @@ core::Document _build_band_snapshot(const core::Document& scoreboard) {
             for (auto& l : lists) l.push_back(period_entry(d, {}));
             continue;
         }
-        _score_to_band_codes(*score, band);
+        core::score_band_codes(*score, band);
         abs_risk_amounts(table.find(period_column("r", d)), n, risk);
 
         // A row without a band (NO_BAND) falls in the dropped group.
@@ -73,11 +64,7 @@ core::Document _build_band_snapshot(const core::Document& scoreboard) {
         for (size_t s = 0; s < kSegments; ++s)
             lists[s].push_back(period_entry(d, band_entries(groups, s)));
     }
-
-    core::Dict result;
-    for (size_t s = 0; s < kSegments; ++s)
-        result.set(BAND_SEGMENTS[s], core::Document(std::move(lists[s])));
-    return core::Document(std::move(result));
+    return segment_document(std::move(lists));
 }
 
 }  // namespace tarvo::marts

@@ -11,13 +11,7 @@ namespace tarvo::marts {
 
 namespace {
 
-using core::band_of_number;
-using core::is_missing_marker;
-
-core::Value band_label(uint8_t code) {
-    if (code == NO_BAND) return core::Value();
-    return core::Value(FLOW_BANDS[code]);
-}
+core::Value band_label(uint8_t code) { return code == NO_BAND ? core::Value() : core::Value(FLOW_BANDS[code]); }
 
 // A text read as a number whose text has no fractional part or exponent, as an int64.
 std::optional<int64_t> whole_text_as_int(std::string_view text) {
@@ -32,38 +26,12 @@ std::optional<int64_t> whole_text_as_int(std::string_view text) {
 
 }  // namespace
 
-core::Value _score_to_band(const core::Value& ovik_val) {
-    if (ovik_val.is_null()) return core::Value();
-    if (ovik_val.is_text() && ovik_val.as_text() == "YI") return core::Value(FLOW_BANDS[BAND_YI]);
-    if (ovik_val.is_int()) {
-        int64_t v = ovik_val.as_int();
-        return band_label(v == -1 ? BAND_YI : band_of_number(v));
-    }
-    double x;
-    if (ovik_val.is_double()) {
-        x = ovik_val.as_double();
-        if (x == -1.0) return core::Value(FLOW_BANDS[BAND_YI]);
-    } else if (ovik_val.is_text()) {
-        auto n = core::parse_number(ovik_val.as_text());
-        if (!n) return core::Value();
-        x = *n;
-    } else {
-        return core::Value();  // a boolean's text form is not a number
-    }
-    if (!std::isfinite(x)) return core::Value();
-    return band_label(band_of_number(std::trunc(x)));
-}
+core::Value _score_to_band(const core::Value& ovik_val) { return band_label(core::score_band_code(ovik_val)); }
 
 core::Column _score_to_band_vec(const core::Column& series) {
-    std::vector<uint8_t> codes = _score_to_band_codes(series);
     core::Column out(core::str);
-    out.reserve(codes.size());
-    for (uint8_t c : codes) {
-        if (c == NO_BAND)
-            out.push_null();
-        else
-            out.push_text(std::string(FLOW_BANDS[c]));
-    }
+    out.reserve(series.size());
+    for (uint8_t c : _score_to_band_codes(series)) out.push_back(band_label(c));
     return out;
 }
 
@@ -71,7 +39,7 @@ core::Value _safe_int(const core::Value& val) {
     if (val.is_null()) return core::Value();
     if (val.is_int()) return val;
     std::string text = val.text_form();
-    if (text.empty() || is_missing_marker(text)) return core::Value();
+    if (text.empty() || core::is_missing_marker(text)) return core::Value();
     auto x = core::parse_number(text);
     if (!x) return core::Value();
     auto t = core::truncate_to_int(*x);
@@ -138,7 +106,7 @@ core::Value _clean_str(const core::Value& val) {
     if (val.is_null()) return core::Value();
     if (val.is_double() && std::isnan(val.as_double())) return core::Value();
     std::string text = val.text_form();
-    if (is_missing_marker(text)) return core::Value();
+    if (core::is_missing_marker(text)) return core::Value();
     return core::Value(std::move(text));
 }
 

@@ -33,7 +33,7 @@ using core::BAND_YI;
 using core::FLOW_BANDS;
 using core::NO_BAND;
 
-// Band of one score value, or null:
+// Band of one score value, or null (the scalar band rule of core/score_bands):
 //   null -> null; the text "YI", the int -1 or the double -1.0 -> "YI";
 //   otherwise the value's text form read as a number (surrounding spaces allowed) and truncated
 //   toward zero: below 325 "0-325", below 500 "325-500", below 825 "500-825", else "825-1000".
@@ -41,11 +41,12 @@ using core::NO_BAND;
 //   booleans and "YI" with spaces around it give null.
 core::Value _score_to_band(const core::Value& ovik_val);
 
-// Band labels of a whole column: a str column of the same length and order, a label or null per
-// cell. A cell whose text form is exactly "YI" or "-1" is "YI" (so the int -1 and the text "-1"
-// are "YI", while the double -1.0, text form "-1.0", is "0-325"). Null cells, the texts "None",
-// "<NA>", "nan" and "", texts that do not read as a number, NaN, infinities and booleans give
-// null. Other numbers are banded as they are (no truncation): 824.5 is "500-825".
+// Band labels of a whole column (the column band rule of core/score_bands): a str column of the
+// same length and order, a label or null per cell. A cell whose text form is exactly "YI" or
+// "-1" is "YI" (so the int -1 and the text "-1" are "YI", while the double -1.0, text form
+// "-1.0", is "0-325"). Null cells, the texts "None", "<NA>", "nan" and "", texts that do not
+// read as a number, NaN, infinities and booleans give null. Other numbers are banded as they
+// are (no truncation): 824.5 is "500-825".
 core::Column _score_to_band_vec(const core::Column& series);
 
 // The same rule as _score_to_band_vec, as band positions (index into FLOW_BANDS, NO_BAND for
@@ -54,11 +55,6 @@ inline std::vector<uint8_t> _score_to_band_codes(const core::Column& series) {
     std::vector<uint8_t> codes;
     core::score_band_codes(series, codes);
     return codes;
-}
-// The same into `codes` (resized to the column's length), so a caller banding many columns
-// reuses one buffer.
-inline void _score_to_band_codes(const core::Column& series, std::vector<uint8_t>& codes) {
-    core::score_band_codes(series, codes);
 }
 
 // A whole number or null: null and the text forms "None", "<NA>", "nan", "" give null; an int

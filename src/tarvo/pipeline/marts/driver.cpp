@@ -17,6 +17,7 @@
 #include "tarvo/pipeline/marts/ml_list.hpp"
 #include "tarvo/pipeline/marts/reference.hpp"
 #include "tarvo/pipeline/marts/scoreboard.hpp"
+#include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 #include "tarvo/pipeline/marts/trending.hpp"
 #include "tarvo/pipeline/ronnel/render.hpp"
 #include "tarvo/vandel/vandel.hpp"
@@ -31,13 +32,6 @@ using core::Document;
 namespace {
 
 using RunPredictions = Document(const std::string&, Document);
-using RenderHtml = void(const Document&, const fs::path&, const fs::path&, const ronnel::RenderOptions&);
-
-// Latest risk of a row: a number, or 0 when absent, null or not a number.
-double risk_of(const core::Column* son_risk, size_t row) {
-    if (!son_risk) return 0;
-    return son_risk->number_at(row).value_or(0);
-}
 
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
@@ -46,9 +40,14 @@ void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle 
     console().line("    -> " + core::path_text(path));
 }
 
-// The prediction step: the predictor returns the scoreboard to use from then on. A missing
-// predictor is skipped; any other failure is reported and the scoreboard stays as it was.
-void run_prediction_step(const fs::path& db_path, Document& scoreboard) {
+// The prediction step: the predictor returns the scoreboard to use from then on. The predictor
+// is looked up by name because a build may leave it out: a missing predictor is skipped; any
+// other failure is reported and the scoreboard stays as it was.
+void prediction_step(const fs::path& db_path, Document& scoreboard, bool use_predictor) {
+    if (!use_predictor) {
+        console().line("  [ML] Skipping: predictor turned off (--no-predictor)");
+        return;
+    }
     std::function<RunPredictions> run_predictions;
     try {
         run_predictions = modules::load("tarvo.ml.zavor").entry<RunPredictions>("run_predictions");
@@ -93,6 +92,98 @@ bool is_mart_output_name(std::string_view name) {
     return false;
 }
 
+// An output directory, made with its parents and cleared of temporaries a killed run left.
+void prepare_output_dir(const fs::path& dir) {
+    core::make_dirs(dir);
+    core::remove_stale_temporaries(dir, is_mart_output_name);
+}
+
+Document scoreboard_step(vandel::Vandel& con) {
+    console().line("  Building scoreboard mart...");
+    Document scoreboard = _build_scoreboard(con);
+    console().line("    scoreboard: " + std::to_string(scoreboard_row_count(scoreboard)) + " entities, " +
+                   std::to_string(scoreboard_periods(scoreboard).size()) + " periods");
+    return scoreboard;
+}
+
+Document trending_step(vandel::Vandel& con, const Document& scoreboard, const fs::path& trending_json) {
+    console().line("  Building trending lists...");
+    Document trending = _build_trending_lists(con, scoreboard);
+    for (const auto& [key, list] : trending.as_dict())
+        console().line("    " + key + ": " + std::to_string(list.size()) + " entities");
+    write_json_file(trending_json, trending, core::JsonStyle::indented);
+    return trending;
+}
+
+// The flow matrix and the band snapshot join the scoreboard.
+void band_marts_step(Document& scoreboard) {
+    console().line("  Building flow matrix...");
+    Document flow_matrix = _build_flow_matrix(scoreboard);
+    const FlowCounts counts = flow_counts(flow_matrix);
+    scoreboard.set("flow_matrix", std::move(flow_matrix));
+    console().line("    " + std::to_string(counts.pairs) + " dönem çifti, " + std::to_string(counts.flows) +
+                   " akış, " + std::to_string(counts.segments) + " segment");
+    scoreboard.set("band_snapshot", _build_band_snapshot(scoreboard));
+}
+
+// The administrator dashboard's extra data, read on a second connection: back-test summary,
+// back-test firm lists and ML predictions cut to the manager dashboard's firms, and their full
+// diagnostic index.
+Document admin_data_step(const fs::path& db_path, const Document& scoreboard, const core::Table& rows,
+                         const ManagerFilter& manager_filter) {
+    console().line("  Building admin data...");
+    vandel::Vandel con_bt(db_path.string());
+    Document backtest_summary = _build_backtest_summary(con_bt);
+    Document backtest_firma = _build_backtest_firma_lists(con_bt);
+    Document ml_predictions = _build_ml_predictions_list(scoreboard);
+    std::vector<std::string> admin_entity_ids;
+    std::unordered_set<std::string> admin_mutas;
+    const core::Column* muta = rows.find("muta");
+    for (size_t r = 0; muta && r < rows.nrows(); ++r) {
+        if (!manager_filter(core::RowView(rows, r))) continue;
+        admin_entity_ids.push_back(muta->text_form(r));
+        admin_mutas.insert(admin_entity_ids.back());
+    }
+    Document diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
+    con_bt.close();
+
+    FirmaFilterResult firma = filter_backtest_firma(backtest_firma, admin_mutas);
+    console().line(backtest_firma_line(firma.before, firma.after));
+    Document admin_predictions = filter_predictions(ml_predictions, admin_mutas);
+    console().line("  [ADMIN] ml_predictions: " +
+                   core::group_thousands(static_cast<int64_t>(ml_predictions.size())) + " → " +
+                   core::group_thousands(static_cast<int64_t>(admin_predictions.size())) +
+                   " firma (admin filtre)");
+
+    Dict extra;
+    extra.set("backtest_summary", std::move(backtest_summary));
+    extra.set("backtest_firma", std::move(firma.lists));
+    extra.set("ml_predictions", std::move(admin_predictions));
+    extra.set("diag_index_full", std::move(diag_index_full));
+    extra.set("page_mode", "admin");
+    return Document(std::move(extra));
+}
+
+// The full, manager and administrator dashboards. The reference file is published with the
+// other outputs; the renderer reads this run's copy.
+void dashboards_step(const fs::path& db_path, const Document& scoreboard, const MartOutputs& outputs,
+                     const core::OutputBatch& batch) {
+    console().line("  Rendering HTML dashboards...");
+    prepare_output_dir(outputs.html_dir);
+    const fs::path ref_csv = batch.current_path(outputs.reference_csv);
+    ronnel::render_html(scoreboard, outputs.full_html, ref_csv, ronnel::RenderOptions{{}, 12.5, nullptr});
+    core::RowsRef rows(scoreboard.get("rows"));
+    const ManagerFilter manager_filter(*rows);
+    const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
+        return manager_filter(row);
+    };
+    ronnel::render_html(scoreboard, outputs.manager_html, ref_csv,
+                        ronnel::RenderOptions{row_filter, 12.5, nullptr});
+    const Document extra_data = admin_data_step(db_path, scoreboard, *rows, manager_filter);
+    ronnel::render_html(scoreboard, outputs.admin_html, ref_csv,
+                        ronnel::RenderOptions{row_filter, 25, &extra_data});
+}
+
 }  // namespace
 
 void check_file_suffix(const std::string& file_suffix) {
@@ -129,7 +220,7 @@ ManagerFilter::ManagerFilter(const core::Table& rows) {
     for (size_t i = 0; i < rows.nrows(); ++i) {
         if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
             kobi.push_back(i);
-            keys.push_back(risk_of(son_risk, i));
+            keys.push_back(son_risk ? son_risk->number_at(i).value_or(0) : 0);
         }
     }
     std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);
@@ -151,116 +242,25 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
                                         const std::string& file_suffix, bool use_predictor) {
     check_file_suffix(file_suffix);
     const MartOutputs outputs = mart_outputs(db_path, output_dir, file_suffix);
-    const fs::path& out_dir = outputs.json_dir;
-
-    // 1. The first connection and the output directory. Every file is published at the end.
     vandel::Vandel con(db_path.string());
-    core::make_dirs(out_dir);
-    core::remove_stale_temporaries(out_dir, is_mart_output_name);
-    core::OutputBatch batch;
+    prepare_output_dir(outputs.json_dir);
+    core::OutputBatch batch;  // every file is published at the end
 
-    // 2. Scoreboard.
-    console().line("  Building scoreboard mart...");
-    Document scoreboard = _build_scoreboard(con);
-    {
-        const Document* rows = scoreboard.get("rows");
-        const Document* meta = scoreboard.get("meta");
-        const Document* periods = meta ? meta->get("donemler") : nullptr;
-        console().line("    scoreboard: " + std::to_string(rows ? rows->size() : 0) + " entities, " +
-                       std::to_string(periods ? periods->size() : 0) + " periods");
-    }
-
-    // 3. Branch reference file.
+    Document scoreboard = scoreboard_step(con);
     console().line("  Exporting sube_bolge_ref.csv...");
-    _export_sube_bolge_ref(con, out_dir, file_suffix);
-
-    // 4-5. Trending lists.
-    console().line("  Building trending lists...");
-    Document trending = _build_trending_lists(con, scoreboard);
-    for (const auto& [key, list] : trending.as_dict())
-        console().line("    " + key + ": " + std::to_string(list.size()) + " entities");
-    write_json_file(outputs.trending_json, trending, core::JsonStyle::indented);
-
-    // 6. Diagnostic index; the first connection ends here.
+    _export_sube_bolge_ref(con, outputs.json_dir, file_suffix);
+    Document trending = trending_step(con, scoreboard, outputs.trending_json);
     Document diag_index = _build_diag_index(con);
     con.close();
 
-    // 7-8. Trending flags, then the predictor.
     _enrich_with_trending(scoreboard, trending);
-    if (use_predictor)
-        run_prediction_step(db_path, scoreboard);
-    else
-        console().line("  [ML] Skipping: predictor turned off (--no-predictor)");
-
-    // 9-11. Flow matrix, band snapshot, diagnostic index.
-    console().line("  Building flow matrix...");
-    Document flow_matrix = _build_flow_matrix(scoreboard);
-    const FlowCounts counts = flow_counts(flow_matrix);
-    scoreboard.set("flow_matrix", std::move(flow_matrix));
-    console().line("    " + std::to_string(counts.pairs) + " dönem çifti, " + std::to_string(counts.flows) +
-                   " akış, " + std::to_string(counts.segments) + " segment");
-    scoreboard.set("band_snapshot", _build_band_snapshot(scoreboard));
+    prediction_step(db_path, scoreboard, use_predictor);
+    band_marts_step(scoreboard);
     if (diag_index.size() > 0) scoreboard.set("diag_index", std::move(diag_index));
-
-    // 12-13. Names travel only through the reference file; then the scoreboard file.
-    drop_name_fields(scoreboard["rows"]);
+    drop_name_fields(scoreboard["rows"]);  // names travel only through the reference file
     write_json_file(outputs.scoreboard_json, scoreboard, core::JsonStyle::compact);
-
-    // 14-16. Full and manager dashboards.
-    console().line("  Rendering HTML dashboards...");
-    const auto render_html = modules::load("tarvo.pipeline.ronnel").entry<RenderHtml>("render_html");
-    core::make_dirs(outputs.html_dir);
-    core::remove_stale_temporaries(outputs.html_dir, is_mart_output_name);
-    // The reference file is published with the others; the renderer reads this run's copy.
-    const fs::path ref_csv = batch.current_path(outputs.reference_csv);
-    render_html(scoreboard, outputs.full_html, ref_csv,
-                ronnel::RenderOptions{{}, 12.5, nullptr});
-    core::RowsRef rows(scoreboard.get("rows"));
-    const ManagerFilter manager_filter(*rows);
-    const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
-        return manager_filter(row);
-    };
-    render_html(scoreboard, outputs.manager_html, ref_csv,
-                ronnel::RenderOptions{row_filter, 12.5, nullptr});
-
-    // 17-18. Administrator data on a second connection.
-    console().line("  Building admin data...");
-    vandel::Vandel con_bt(db_path.string());
-    Document backtest_summary = _build_backtest_summary(con_bt);
-    Document backtest_firma = _build_backtest_firma_lists(con_bt);
-    Document ml_predictions = _build_ml_predictions_list(scoreboard);
-    std::vector<std::string> admin_entity_ids;
-    std::unordered_set<std::string> admin_mutas;
-    const core::Column* muta = rows->find("muta");
-    for (size_t r = 0; muta && r < rows->nrows(); ++r) {
-        if (!manager_filter(core::RowView(*rows, r))) continue;
-        admin_entity_ids.push_back(muta->text_form(r));
-        admin_mutas.insert(admin_entity_ids.back());
-    }
-    Document diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
-    con_bt.close();
-
-    // 19-20. Firm lists and predictions cut to the manager firms.
-    FirmaFilterResult firma = filter_backtest_firma(backtest_firma, admin_mutas);
-    console().line(backtest_firma_line(firma.before, firma.after));
-    Document admin_predictions = filter_predictions(ml_predictions, admin_mutas);
-    console().line("  [ADMIN] ml_predictions: " +
-                   core::group_thousands(static_cast<int64_t>(ml_predictions.size())) + " → " +
-                   core::group_thousands(static_cast<int64_t>(admin_predictions.size())) +
-                   " firma (admin filtre)");
-
-    // 21. Administrator dashboard.
-    Dict extra;
-    extra.set("backtest_summary", std::move(backtest_summary));
-    extra.set("backtest_firma", std::move(firma.lists));
-    extra.set("ml_predictions", std::move(admin_predictions));
-    extra.set("diag_index_full", std::move(diag_index_full));
-    extra.set("page_mode", "admin");
-    const Document extra_data(std::move(extra));
-    render_html(scoreboard, outputs.admin_html, ref_csv,
-                ronnel::RenderOptions{row_filter, 25, &extra_data});
+    dashboards_step(db_path, scoreboard, outputs, batch);
     batch.publish();
-
     return {std::move(scoreboard), std::move(trending)};
 }
 

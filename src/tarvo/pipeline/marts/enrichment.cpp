@@ -44,10 +44,6 @@ struct Hash {
 };
 using EarnedByMuta = std::unordered_map<std::string, Earned, Hash, std::equal_to<>>;
 
-std::string text_form(const Document& d) {
-    return d.is_null() ? std::string("None") : d.to_value().text_form();
-}
-
 EarnedByMuta collect(const Document& trending) {
     EarnedByMuta earned;
     for (size_t k = 0; k < kFlags; ++k) {
@@ -55,7 +51,7 @@ EarnedByMuta collect(const Document& trending) {
         if (list == nullptr) continue;
         for (const Document& entry : list->as_list()) {
             const Document* muta = entry.get("muta");
-            Earned& e = earned[muta ? text_form(*muta) : std::string()];
+            Earned& e = earned[muta ? muta->to_value().text_form() : std::string()];
             e.flags |= static_cast<uint8_t>(1u << k);
             const Document* reason = entry.get("reason");
             if (reason && reason->is_text() && !reason->as_text().empty())

@@ -8,6 +8,7 @@
 
 #include "tarvo/core/errors.hpp"
 #include "tarvo/pipeline/marts/bands.hpp"
+#include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 #include "tarvo/pipeline/marts/segment_bands.hpp"
 
 namespace tarvo::marts {
@@ -22,11 +23,7 @@ constexpr size_t kCells = kBands * kBands;  // (from band, to band) pairs
 using CellGroups = SegmentGroups<kCells>;
 
 core::Document pair_entry(const core::Document& from, const core::Document& to, core::List flows) {
-    core::Dict e;
-    e.set("from", from);
-    e.set("to", to);
-    e.set("flows", core::Document(std::move(flows)));
-    return core::Document(std::move(e));
+    return entry_of({{"from", from}, {"to", to}, {"flows", core::Document(std::move(flows))}});
 }
 
 // The flow entries of report segment `s`.
@@ -40,9 +37,7 @@ core::List flow_entries(const CellGroups& groups, size_t s) {
             core::Dict e;
             e.set("from_band", FLOW_BANDS[f]);
             e.set("to_band", FLOW_BANDS[t]);
-            e.set("risk_tl", g.whole_sum());
-            e.set("count", g.count);
-            flows.emplace_back(std::move(e));
+            flows.push_back(g.entry(std::move(e)));
         }
     }
     return flows;
@@ -65,11 +60,7 @@ core::Document _build_flow_matrix(const core::Document& scoreboard, double max_p
     const int64_t keep = whole_max_periods(max_periods);
 
     const core::List& all_periods = scoreboard_periods(scoreboard);
-    if (all_periods.size() < 2 || scoreboard_row_count(scoreboard) == 0) {
-        core::Dict degenerate;
-        degenerate.set("ALL", core::Document::empty_list());
-        return core::Document(std::move(degenerate));
-    }
+    if (all_periods.size() < 2 || scoreboard_row_count(scoreboard) == 0) return degenerate_segment_document();
     size_t first = 0;
     if (all_periods.size() > static_cast<uint64_t>(keep))
         first = all_periods.size() - static_cast<size_t>(keep);
@@ -118,11 +109,7 @@ core::Document _build_flow_matrix(const core::Document& scoreboard, double max_p
         for (size_t s = 0; s < kSegments; ++s)
             lists[s].push_back(pair_entry(d_from, d_to, flow_entries(groups, s)));
     }
-
-    core::Dict result;
-    for (size_t s = 0; s < kSegments; ++s)
-        result.set(BAND_SEGMENTS[s], core::Document(std::move(lists[s])));
-    return core::Document(std::move(result));
+    return segment_document(std::move(lists));
 }
 
 FlowCounts flow_counts(const core::Document& flow_matrix) {

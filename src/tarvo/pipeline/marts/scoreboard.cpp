@@ -158,61 +158,31 @@ List distinct_names(const Column* c) {
     return out;
 }
 
-}  // namespace
+// A document with the given meta and no rows.
+Document without_rows(Dict meta) {
+    Dict doc;
+    doc.set("meta", Document(std::move(meta)));
+    doc.set("rows", Document::empty_list());
+    return Document(std::move(doc));
+}
 
-Document _build_scoreboard(vandel::Vandel& con) {
-    // 1-3. Periods, the latest period and the periods that carry a combined risk.
-    Column periods = con.query("SELECT DISTINCT donem FROM fact_periodic ORDER BY donem").column(0);
-    if (periods.empty()) {
-        core::console().line("    [WARN] No periods in fact_periodic");
-        Dict empty;
-        empty.set("meta", Document::empty_dict());
-        empty.set("rows", Document::empty_list());
-        return Document(std::move(empty));
-    }
-    const Value son_donem = periods.get(periods.size() - 1);
-    Column risk_periods =
-        con.query("SELECT DISTINCT donem FROM fact_periodic WHERE kombine_risk IS NOT NULL ORDER BY donem")
-            .column(0);
+// The period values of the monitored firms pivoted onto the base rows: for each period the
+// first non-null score, combined risk and risk change of the firm's rows, and the latest
+// period's risk split when the warehouse has one. The period table streams through in chunks,
+// so its size does not matter.
+struct PeriodPivot {
+    std::vector<std::vector<Column>> values;  // [score, risk, risk change][period]
+    std::vector<Column> depo;                 // kDepoColumns, latest period
+};
 
-    // 4. Monitored firms: any period with a score or a positive combined risk.
-    // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
-    // chained fetch of a query's column): keep its spelling.
-    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
-    if (keys.empty()) {
-        Dict meta;
-        meta.set("donemler", column_values(periods));
-        meta.set("son_donem", Document::of(son_donem));
-        meta.set("n_muta", Document(int64_t{0}));
-        Dict doc;
-        doc.set("meta", Document(std::move(meta)));
-        doc.set("rows", Document::empty_list());
-        return Document(std::move(doc));
-    }
-    std::vector<Value> key_list;
-    key_list.reserve(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) key_list.emplace_back(keys.text_at(i));
-
-    // 5. Optional columns.
-    const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
-    const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
-
-    // 6, 8. Base table, firm keys as text.
-    Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
-                           key_list);
-    base.set("entity_id", base["entity_id"].astype(str));
-    const size_t n = base.nrows();
-    const size_t np = periods.size();
-
-    // 9-10, 12. Pivot the three period columns onto the base rows: the first non-null value of
-    // the firm's rows of each period; the latest period's risk split as well. The period table
-    // streams through in chunks, so its size does not matter.
-    std::vector<std::string> period_text(np);
-    for (size_t p = 0; p < np; ++p) period_text[p] = periods.text_form(p);
-    const std::string son_text = son_donem.text_form();
-    std::vector<std::vector<Column>> pivots(3, std::vector<Column>(np, Column(core::mixed, n)));
-    std::vector<Column> depo(has_depo ? 3 : 0, Column(core::mixed, n));
-    const FirmRows firm_rows(base["entity_id"]);
+PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_list, const Column& base_ids,
+                          const std::vector<std::string>& period_text, const std::string& son_text,
+                          bool has_depo) {
+    const size_t n = base_ids.size();
+    const size_t np = period_text.size();
+    PeriodPivot pivot{std::vector<std::vector<Column>>(3, std::vector<Column>(np, Column(core::mixed, n))),
+                      std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
+    const FirmRows firm_rows(base_ids);
     con.for_each_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom, key_list,
         [&](const Table& chunk) {
@@ -227,15 +197,19 @@ Document _build_scoreboard(vandel::Vandel& con) {
                 firm_rows.for_each(text_of(ids, i, id_text), [&](size_t row) {
                     for (size_t s = 0; s < 3; ++s) {
                         const Column& src = chunk.column(2 + s);
-                        if (!src.is_null(i) && pivots[s][p].is_null(row)) pivots[s][p].set(row, src.get(i));
+                        Column& dst = pivot.values[s][p];
+                        if (!src.is_null(i) && dst.is_null(row)) dst.set(row, src.get(i));
                     }
                     if (has_depo && period_text[p] == son_text)
-                        for (size_t k = 0; k < 3; ++k) depo[k].set(row, chunk.column(5 + k).get(i));
+                        for (size_t k = 0; k < 3; ++k) pivot.depo[k].set(row, chunk.column(5 + k).get(i));
                 });
             }
         });
+    return pivot;
+}
 
-    // Rows in key order: the firm key first, named "muta".
+// The firm's own columns, in key order: the firm key first, named "muta".
+Table firm_columns(const Table& base, bool has_dim_extra) {
     Table rows;
     rows.set("muta", base["entity_id"]);
     rows.set("unvan", clean_str_column(base["unvan"]));
@@ -246,64 +220,121 @@ Document _build_scoreboard(vandel::Vandel& con) {
     rows.set("bolge_adi", clean_str_column(base["bolge_adi"]));
     if (has_dim_extra)
         for (const char* name : kOptionalDimColumns) rows.set(name, base[name]);
+    return rows;
+}
 
-    // 13. Scores rebuilt; risks and risk changes as numbers.
-    for (size_t p = 0; p < np; ++p) {
-        const Column& raw = pivots[0][p];
+// ovik<d>, r<d> and rd<d> per period: scores rebuilt, risks and risk changes as numbers.
+void add_period_columns(Table& rows, PeriodPivot& pivot, const std::vector<std::string>& period_text) {
+    const size_t n = rows.nrows();
+    for (size_t p = 0; p < period_text.size(); ++p) {
+        const Column& raw = pivot.values[0][p];
         Column score(core::mixed);
         score.reserve(n);
         for (size_t i = 0; i < n; ++i) score.push_back(score_cell(raw, i));
         rows.set("ovik" + period_text[p], std::move(score));
     }
-    for (size_t p = 0; p < np; ++p) rows.set("r" + period_text[p], _safe_int_series(pivots[1][p]));
-    for (size_t p = 0; p < np; ++p) rows.set("rd" + period_text[p], _safe_int_series(pivots[2][p]));
+    for (size_t p = 0; p < period_text.size(); ++p)
+        rows.set("r" + period_text[p], _safe_int_series(pivot.values[1][p]));
+    for (size_t p = 0; p < period_text.size(); ++p)
+        rows.set("rd" + period_text[p], _safe_int_series(pivot.values[2][p]));
+}
 
-    // 11. son_risk: the latest period's combined risk as a whole number, 0 when missing.
-    std::vector<int64_t> son_risk(n, 0);
+// son_risk: the latest period's combined risk as a whole number, 0 when missing.
+std::vector<int64_t> latest_risk(const Table& rows, const std::string& son_text) {
+    std::vector<int64_t> son_risk(rows.nrows(), 0);
     if (const Column* last = rows.find("r" + son_text))
-        for (size_t i = 0; i < n; ++i)
+        for (size_t i = 0; i < son_risk.size(); ++i)
             if (auto w = whole_part(*last, i)) son_risk[i] = *w;
-    {
-        Column c(core::i64);
-        c.reserve(n);
-        for (int64_t v : son_risk) c.push_int(v);
-        rows.set("son_risk", std::move(c));
-    }
-    // 12. Latest-period split of the risk.
-    if (has_depo)
-        for (size_t k = 0; k < 3; ++k) rows.set(kDepoColumns[k], _safe_int_series(depo[k]));
+    return son_risk;
+}
 
-    // 13.3. df<d>: son_risk minus the whole part of r<d>.
-    for (size_t p = 0; p < np; ++p) {
-        const Column& r = rows["r" + period_text[p]];
+// df<d> per period: son_risk minus the whole part of r<d>.
+void add_risk_distance_columns(Table& rows, const std::vector<int64_t>& son_risk,
+                               const std::vector<std::string>& period_text) {
+    for (const std::string& p : period_text) {
+        const Column& r = rows["r" + p];
         Column df(core::i64);
-        df.reserve(n);
-        for (size_t i = 0; i < n; ++i) {
+        df.reserve(son_risk.size());
+        for (size_t i = 0; i < son_risk.size(); ++i) {
             auto w = r.is_null(i) ? std::nullopt : whole_part(r, i);
             w ? df.push_int(son_risk[i] - *w) : df.push_null();
         }
-        rows.set("df" + period_text[p], std::move(df));
+        rows.set("df" + p, std::move(df));
     }
+}
 
-    // 15-16. Highest risk first; no NaN or infinity anywhere.
-    std::vector<std::optional<double>> sort_keys(n);
-    for (size_t i = 0; i < n; ++i) sort_keys[i] = static_cast<double>(son_risk[i]);
+// Highest latest risk first (stable); no NaN or infinity anywhere.
+void order_rows(Table& rows, const std::vector<int64_t>& son_risk) {
+    std::vector<std::optional<double>> sort_keys(son_risk.size());
+    for (size_t i = 0; i < son_risk.size(); ++i) sort_keys[i] = static_cast<double>(son_risk[i]);
     rows.reorder(core::stable_order(sort_keys, /*descending=*/true));
     for (size_t c = 0; c < rows.ncols(); ++c) null_non_finite(rows.column(c));
+}
 
-    // 17-18. Metadata and the slim diagnostic index.
+Dict scoreboard_meta(const Column& periods, const Column& risk_periods, const Value& son_donem,
+                     const Table& rows) {
     Dict meta;
     meta.set("donemler", column_values(periods));
     meta.set("risk_donemler", column_values(risk_periods));
     meta.set("son_donem", Document::of(son_donem));
-    meta.set("n_muta", Document(static_cast<int64_t>(n)));
+    meta.set("n_muta", Document(static_cast<int64_t>(rows.nrows())));
     meta.set("bolge_listesi", distinct_names(rows.find("bolge_adi")));
     meta.set("sube_listesi", distinct_names(rows.find("sube_adi")));
     meta.set("pipeline_ts", "dummy_run");
     meta.set("notebook", "brenk");
+    return meta;
+}
+
+}  // namespace
+
+Document _build_scoreboard(vandel::Vandel& con) {
+    Column periods = con.query("SELECT DISTINCT donem FROM fact_periodic ORDER BY donem").column(0);
+    if (periods.empty()) {
+        core::console().line("    [WARN] No periods in fact_periodic");
+        return without_rows(Dict());
+    }
+    const Value son_donem = periods.get(periods.size() - 1);
+    Column risk_periods =
+        con.query("SELECT DISTINCT donem FROM fact_periodic WHERE kombine_risk IS NOT NULL ORDER BY donem")
+            .column(0);
+
+    // Monitored firms: any period with a score or a positive combined risk.
+    // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
+    // chained fetch of a query's column): keep its spelling.
+    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
+    if (keys.empty()) {
+        Dict meta;
+        meta.set("donemler", column_values(periods));
+        meta.set("son_donem", Document::of(son_donem));
+        meta.set("n_muta", Document(int64_t{0}));
+        return without_rows(std::move(meta));
+    }
+    std::vector<Value> key_list;
+    key_list.reserve(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) key_list.emplace_back(keys.text_at(i));
+
+    const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
+    const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
+    Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
+                           key_list);
+    base.set("entity_id", base["entity_id"].astype(str));
+
+    std::vector<std::string> period_text(periods.size());
+    for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
+    const std::string son_text = son_donem.text_form();
+    PeriodPivot pivot = pivot_periods(con, key_list, base["entity_id"], period_text, son_text, has_depo);
+
+    Table rows = firm_columns(base, has_dim_extra);
+    add_period_columns(rows, pivot, period_text);
+    const std::vector<int64_t> son_risk = latest_risk(rows, son_text);
+    rows.set("son_risk", Column::of_i64({son_risk.begin(), son_risk.end()}));
+    if (has_depo)
+        for (size_t k = 0; k < 3; ++k) rows.set(kDepoColumns[k], _safe_int_series(pivot.depo[k]));
+    add_risk_distance_columns(rows, son_risk, period_text);
+    order_rows(rows, son_risk);
 
     Dict doc;
-    doc.set("meta", Document(std::move(meta)));
+    doc.set("meta", Document(scoreboard_meta(periods, risk_periods, son_donem, rows)));
     doc.set("rows", Document::rows(std::move(rows)));
     doc.set("diag_index", _build_diag_index_slim(con));
     return Document(std::move(doc));

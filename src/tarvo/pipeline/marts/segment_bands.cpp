@@ -4,30 +4,27 @@
 
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/value.hpp"
+#include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 
 namespace tarvo::marts::segment_bands {
 
-size_t scoreboard_row_count(const core::Document& scoreboard) {
-    const core::Document* rows = scoreboard.get("rows");
-    if (rows == nullptr || rows->is_null()) return 0;
-    return rows->size();
+core::Document segment_document(std::array<core::List, BAND_SEGMENTS.size()> lists) {
+    core::Dict result;
+    for (size_t s = 0; s < lists.size(); ++s)
+        result.set(BAND_SEGMENTS[s], core::Document(std::move(lists[s])));
+    return core::Document(std::move(result));
 }
 
-const core::List& scoreboard_periods(const core::Document& scoreboard) {
-    static const core::List kNone;
-    const core::Document* meta = scoreboard.get("meta");
-    if (meta == nullptr) return kNone;
-    const core::Document* periods = meta->get("donemler");
-    if (periods == nullptr || periods->is_null()) return kNone;
-    return periods->as_list();
+core::Document entry_of(std::initializer_list<std::pair<std::string_view, core::Document>> fields) {
+    core::Dict e;
+    for (const auto& [key, value] : fields) e.set(key, value);
+    return core::Document(std::move(e));
 }
 
-std::string period_text(const core::Document& period) { return period.to_value().text_form(); }
-
-std::string period_column(std::string_view prefix, const core::Document& period) {
-    std::string name(prefix);
-    name += period_text(period);
-    return name;
+core::Document degenerate_segment_document() {
+    core::Dict degenerate;
+    degenerate.set("ALL", core::Document::empty_list());
+    return core::Document(std::move(degenerate));
 }
 
 std::vector<uint8_t> segment_codes(const core::Column& segment) {
@@ -48,23 +45,14 @@ std::vector<uint8_t> segment_codes(const core::Column& segment) {
 void abs_risk_amounts(const core::Column* risk, size_t nrows, std::vector<double>& out) {
     out.assign(nrows, 0.0);
     if (risk == nullptr) return;
-    for (size_t i = 0; i < nrows; ++i) {
-        double x;
-        if (risk->is_double_cell(i)) {
-            x = risk->double_at(i);
-        } else if (risk->is_int_cell(i)) {
-            x = static_cast<double>(risk->int_at(i));
-        } else if (risk->is_text_cell(i)) {
-            auto n = core::parse_number(risk->text_at(i));
-            if (!n) continue;
-            x = *n;
-        } else if (risk->is_bool_cell(i)) {
-            x = risk->bool_at(i) ? 1.0 : 0.0;
-        } else {
-            continue;
-        }
-        if (std::isfinite(x)) out[i] = std::fabs(x);
-    }
+    for (size_t i = 0; i < nrows; ++i)
+        if (auto x = number_in_cell(*risk, i); x && std::isfinite(*x)) out[i] = std::fabs(*x);
+}
+
+core::Document GroupSum::entry(core::Dict keys) const {
+    keys.set("risk_tl", whole_sum());
+    keys.set("count", count);
+    return core::Document(std::move(keys));
 }
 
 int64_t GroupSum::whole_sum() const {

@@ -1,12 +1,13 @@
-// Shared pieces of the flow matrix and the band snapshot: the fixed segment list, the
-// scoreboard's rows and periods as these two marts read them, whole-column segment codes and
-// risk amounts, and per-group sums.
+// Shared pieces of the flow matrix and the band snapshot: the fixed segment list, whole-column
+// segment codes and risk amounts, per-group sums, and the document both marts return.
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tarvo/core/column.hpp"
@@ -19,20 +20,13 @@ namespace tarvo::marts::segment_bands {
 inline constexpr std::array<std::string_view, 5> BAND_SEGMENTS = {"ALL", "KUR-TIC", "KOBI",
                                                                   "MIKRO", "ESKK"};
 
-// Number of rows of the scoreboard's "rows": a row table's row count or a list's length;
-// 0 when "rows" is absent or null.
-size_t scoreboard_row_count(const core::Document& scoreboard);
-
-// The scoreboard's "meta"/"donemler": the list of periods, empty when "meta" or "donemler" is
-// absent or null. TypeError when "donemler" is present but not a list.
-const core::List& scoreboard_periods(const core::Document& scoreboard);
-
-// The text form of a period as it is used in column names ("ovik" + text form): a text period
-// unchanged, a number in its ordinary decimal form (2403 -> "2403", 2403.0 -> "2403.0").
-std::string period_text(const core::Document& period);
-
-// A period's column name: prefix + period_text ("ovik" and 2403 -> "ovik2403").
-std::string period_column(std::string_view prefix, const core::Document& period);
+// The document both marts return: each report segment's list under its name, in
+// BAND_SEGMENTS order.
+core::Document segment_document(std::array<core::List, BAND_SEGMENTS.size()> lists);
+// The document for a scoreboard with too few periods or no rows: {"ALL": []}.
+core::Document degenerate_segment_document();
+// An entry of a segment's list: a mapping of the given keys and values, in order.
+core::Document entry_of(std::initializer_list<std::pair<std::string_view, core::Document>> fields);
 
 // Segment code per row: 1..4 for the named segments of BAND_SEGMENTS, OTHER_SEGMENT for anything
 // else (null, empty, another text, another letter case, a non-text cell); such rows count under
@@ -65,6 +59,8 @@ struct GroupSum {
     }
     // The sum with its fractional part dropped (toward zero). ValueError outside int64.
     int64_t whole_sum() const;
+    // The group's output entry: `keys` followed by "risk_tl" (the whole sum) and "count".
+    core::Document entry(core::Dict keys = {}) const;
 
 private:
     void accumulate(double x) {

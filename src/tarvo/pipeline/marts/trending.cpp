@@ -10,9 +10,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "tarvo/core/column.hpp"
+#include "tarvo/core/score_bands.hpp"
 #include "tarvo/core/table.hpp"
-#include "tarvo/core/value.hpp"
+#include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 
 namespace tarvo::marts {
 
@@ -22,93 +22,40 @@ using core::Column;
 using core::Dict;
 using core::Document;
 using core::List;
+using core::SCORE_ELEVATED;
+using core::SCORE_HIGH;
+using core::SCORE_WARNING;
 using core::Table;
 
+constexpr size_t kLimit = static_cast<size_t>(TRENDING_LIMIT);
 constexpr double kNoScore = std::numeric_limits<double>::quiet_NaN();
-// Numeric value of a YI-marked score cell.
-constexpr double kYiScore = 1000;
 // Scores of this magnitude or more count as no score (their whole part may not fit an int64,
 // nor may the difference of two of them).
 constexpr double kScoreBound = 4611686018427387904.0;  // 2^62
-
-// ---- score cells ----------------------------------------------------------------------------
-
-// True when the cell is the YI marker: its text form is exactly "YI" or "-1". Only an integer
-// cell or a text cell can have such a text form (a double's text form carries a decimal point
-// or an exponent, a null's is "None", "nan" or "<NA>"), so the test reads the cell directly.
-bool is_yi_cell(const Column& c, size_t i) {
-    if (c.is_int_cell(i)) return c.int_at(i) == -1;
-    if (c.is_text_cell(i)) {
-        const std::string& t = c.text_at(i);
-        return t == "YI" || t == "-1";
-    }
-    return false;
-}
+// Warning signs: a jump from below kJumpStart into the elevated band; a rise from below
+// kRapidRiseStart to the warning line just before a firm turns YI.
+constexpr double kJumpStart = 100;
+constexpr int64_t kRapidRiseStart = 200;
+constexpr double kLowRisingGain = 100;  // least three-period gain of a low-but-rising firm
+// Persistently high: high in kHighShare (at least kMinHighCount) of the last kLookBack periods.
+constexpr size_t kLookBack = 6;
+constexpr double kHighShare = 0.75;
+constexpr int64_t kMinHighCount = 2;
 
 double bounded(double x) { return std::fabs(x) < kScoreBound ? x : kNoScore; }
 
-// Numeric score of a cell: 1000 for the YI marker, numbers as they are, texts read as decimal
-// numbers; NaN for everything else.
+// Numeric score of a cell: YI_SCORE for the YI marker, numbers as they are (a boolean as 1 / 0);
+// NaN for everything else.
 double score_at(const Column& c, size_t i) {
-    if (c.is_int_cell(i)) {
-        int64_t v = c.int_at(i);
-        return v == -1 ? kYiScore : bounded(static_cast<double>(v));
-    }
-    if (c.is_text_cell(i)) {
-        const std::string& t = c.text_at(i);
-        if (t == "YI" || t == "-1") return kYiScore;
-        std::optional<double> d = core::parse_number(t);
-        return d ? bounded(*d) : kNoScore;
-    }
-    std::optional<double> d = c.number_at(i);
-    return d ? bounded(*d) : kNoScore;
-}
-
-// Numeric read of a risk cell: numbers as they are, texts read as decimal numbers; NaN for
-// null and everything else.
-double number_at(const Column& c, size_t i) {
-    if (c.is_text_cell(i)) {
-        std::optional<double> d = core::parse_number(c.text_at(i));
-        return d ? *d : kNoScore;
-    }
-    return c.number_at(i).value_or(kNoScore);
+    const core::ScoreCell cell = core::read_score_cell(c, i);
+    if (cell.kind == core::ScoreCellKind::yi) return core::YI_SCORE;
+    return cell.kind == core::ScoreCellKind::none ? kNoScore : bounded(cell.number);
 }
 
 // Whole part of a score already known to be finite and bounded.
 int64_t whole(double x) { return static_cast<int64_t>(std::trunc(x)); }
 
-std::optional<int64_t> whole_or_none(double x) {
-    if (std::isnan(x)) return std::nullopt;
-    return whole(x);
-}
-
-// ---- per-period columns ---------------------------------------------------------------------
-
-std::string period_text(const Document& period) {
-    return period.is_null() ? std::string("None") : period.to_value().text_form();
-}
-
-const Column* score_column(const Table& t, const Document& period) {
-    return t.find("ovik" + period_text(period));
-}
-
-// Numeric scores of one period; NaN on every row when the table has no column for it.
-std::vector<double> score_values(const Table& t, const Document& period) {
-    std::vector<double> out(t.nrows(), kNoScore);
-    if (const Column* c = score_column(t, period))
-        for (size_t i = 0; i < out.size(); ++i) out[i] = score_at(*c, i);
-    return out;
-}
-
-// YI flags of one period; false on every row when the table has no column for it.
-std::vector<uint8_t> yi_flags(const Table& t, const Document& period) {
-    std::vector<uint8_t> out(t.nrows(), 0);
-    if (const Column* c = score_column(t, period))
-        for (size_t i = 0; i < out.size(); ++i) out[i] = is_yi_cell(*c, i);
-    return out;
-}
-
-// ---- firm keys ------------------------------------------------------------------------------
+std::optional<int64_t> whole_or_none(double x) { return std::isnan(x) ? std::nullopt : std::optional(whole(x)); }
 
 // A set of cell values with value equality: texts equal texts, numbers equal numbers (1 and
 // 1.0 alike, never the text "1"), and the missing value equals itself.
@@ -128,7 +75,6 @@ public:
         if (auto d = c.number_at(i); d && !std::isnan(*d)) return numbers_.count(*d) > 0;
         return has_missing_;
     }
-    bool empty() const { return texts_.empty() && numbers_.empty() && !has_missing_; }
 
 private:
     struct Hash {
@@ -140,11 +86,77 @@ private:
     bool has_missing_ = false;
 };
 
-// ---- ordering -------------------------------------------------------------------------------
+// What every list reads: the row table, its periods, and each firm's numeric scores and YI
+// flags in the latest (son), second-last (son_1) and fourth-last (son_3; the first period when
+// there are fewer than four) periods. A missing period column gives no score and no YI flag.
+struct RecentScores {
+    RecentScores(const Table& table, const List& period_list)
+        : t(table),
+          periods(period_list),
+          muta(table["muta"]),
+          son_risk(table["son_risk"]),
+          unvan(table.find("unvan")),
+          last(scores_of(periods.size() - 1)),
+          prev1(son_1_missing() ? std::vector<double>(t.nrows(), kNoScore) : scores_of(periods.size() - 2)),
+          prev3(scores_of(periods.size() >= 4 ? periods.size() - 4 : 0)),
+          yi_last(yi_flags_of(periods.size() - 1)),
+          yi_prev1(yi_flags_of(periods.size() - 2)),
+          non_yi(rows_of_firms_not_yi()) {}
 
-// Positions of the `limit` highest keys, highest first, NaN keys last, equal keys by position:
-// the first `limit` positions that a stable descending sort would give.
-std::vector<size_t> top_positions(const std::vector<double>& keys, size_t limit) {
+    const Column* score_column(size_t p) const { return t.find(period_column("ovik", periods[p])); }
+    double delta_1(size_t i) const { return last[i] - prev1[i]; }
+    double delta_3(size_t i) const { return last[i] - prev3[i]; }
+
+    const Table& t;
+    const List& periods;
+    const Column& muta;
+    const Column& son_risk;
+    const Column* unvan;
+    const std::vector<double> last, prev1, prev3;
+    const std::vector<uint8_t> yi_last, yi_prev1;
+    // Rows whose "muta" is not the key of a firm YI in the latest period.
+    const std::vector<uint8_t> non_yi;
+
+private:
+    bool son_1_missing() const {
+        const Document& son_1 = periods[periods.size() - 2];
+        return son_1.is_null() || (son_1.is_text() && son_1.as_text().empty());
+    }
+    std::vector<double> scores_of(size_t p) const {
+        std::vector<double> out(t.nrows(), kNoScore);
+        if (const Column* c = score_column(p))
+            for (size_t i = 0; i < out.size(); ++i) out[i] = score_at(*c, i);
+        return out;
+    }
+    std::vector<uint8_t> yi_flags_of(size_t p) const {
+        std::vector<uint8_t> out(t.nrows(), 0);
+        if (const Column* c = score_column(p))
+            for (size_t i = 0; i < out.size(); ++i)
+                out[i] = core::read_score_cell(*c, i).kind == core::ScoreCellKind::yi;
+        return out;
+    }
+    std::vector<uint8_t> rows_of_firms_not_yi() const {
+        CellSet yi_mutas;
+        for (size_t i = 0; i < t.nrows(); ++i)
+            if (yi_last[i]) yi_mutas.add(muta, i);
+        std::vector<uint8_t> out(t.nrows());
+        for (size_t i = 0; i < t.nrows(); ++i) out[i] = !yi_mutas.contains(muta, i);
+        return out;
+    }
+};
+
+// The rows of firms not YI in the latest period for which `pred` holds, in table order.
+template <class Pred>
+std::vector<size_t> select(const RecentScores& v, Pred pred) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < v.t.nrows(); ++i)
+        if (v.non_yi[i] && pred(i)) out.push_back(i);
+    return out;
+}
+
+// Positions of the kLimit highest keys, highest first, NaN keys last, equal keys by position:
+// the first kLimit positions that a stable descending sort would give.
+std::vector<size_t> top_positions(const std::vector<double>& keys) {
     std::vector<size_t> pos(keys.size());
     for (size_t k = 0; k < pos.size(); ++k) pos[k] = k;
     auto before = [&](size_t a, size_t b) {
@@ -154,224 +166,109 @@ std::vector<size_t> top_positions(const std::vector<double>& keys, size_t limit)
         if (!na && ka != kb) return ka > kb;
         return a < b;
     };
-    if (pos.size() > limit) {
-        std::partial_sort(pos.begin(), pos.begin() + static_cast<std::ptrdiff_t>(limit), pos.end(),
-                          before);
-        pos.resize(limit);
-    } else {
-        std::sort(pos.begin(), pos.end(), before);
-    }
+    const size_t keep = std::min(pos.size(), kLimit);
+    std::partial_sort(pos.begin(), pos.begin() + static_cast<std::ptrdiff_t>(keep), pos.end(), before);
+    pos.resize(keep);
     return pos;
 }
 
-// "son_risk" of the given rows as sort keys; `missing_as_zero` reads null (and anything that
-// is not a number) as 0 instead of putting it last.
-std::vector<double> risk_keys(const Column& son_risk, const std::vector<size_t>& rows,
-                              bool missing_as_zero) {
+// Positions in `rows` of the first kLimit rows by "son_risk" descending; `missing_as_zero`
+// reads a risk that is not a number (null, NaN, other text) as 0 instead of putting it last.
+std::vector<size_t> risk_order(const RecentScores& v, const std::vector<size_t>& rows, bool missing_as_zero) {
     std::vector<double> keys(rows.size());
     for (size_t k = 0; k < rows.size(); ++k) {
-        double v = number_at(son_risk, rows[k]);
-        keys[k] = (missing_as_zero && std::isnan(v)) ? 0.0 : v;
+        const double risk = number_in_cell(v.son_risk, rows[k]).value_or(kNoScore);
+        keys[k] = missing_as_zero && std::isnan(risk) ? 0.0 : risk;
     }
-    return keys;
+    return top_positions(keys);
 }
 
-// ---- entries --------------------------------------------------------------------------------
-
-struct EntryColumns {
-    const Column& muta;
-    const Column* unvan;
-    const Column& son_risk;
-};
-
-Document cell(const Column* c, size_t i) { return c ? Document::of(c->get(i)) : Document(); }
-
-Document int_or_null(std::optional<int64_t> v) { return v ? Document(*v) : Document(); }
+// The first kLimit of `rows` by "son_risk" descending, missing risks last.
+std::vector<size_t> by_risk(const RecentScores& v, const std::vector<size_t>& rows) {
+    std::vector<size_t> order = risk_order(v, rows, false);
+    for (size_t& k : order) k = rows[k];
+    return order;
+}
 
 // An entry with "muta", "unvan", "son_risk" and "score_last".
-Dict base_entry(const EntryColumns& cols, size_t i, std::optional<int64_t> score_last) {
+Dict base_entry(const RecentScores& v, size_t i, std::optional<int64_t> score_last) {
     Dict e;
-    e.set("muta", cell(&cols.muta, i));
-    e.set("unvan", cell(cols.unvan, i));
-    e.set("son_risk", cell(&cols.son_risk, i));
-    e.set("score_last", int_or_null(score_last));
+    e.set("muta", cell_document(&v.muta, i));
+    e.set("unvan", cell_document(v.unvan, i));
+    e.set("son_risk", cell_document(&v.son_risk, i));
+    e.set("score_last", score_last ? Document(*score_last) : Document());
     return e;
 }
 
-Document assemble(List fastest, List regime, List persistent, List low_rising, List caught,
-                  List missed) {
-    Dict doc;
-    doc.set("fastest_rising", Document(std::move(fastest)));
-    doc.set("regime_change", Document(std::move(regime)));
-    doc.set("persistent_high", Document(std::move(persistent)));
-    doc.set("low_but_rising", Document(std::move(low_rising)));
-    doc.set("caught_yi", Document(std::move(caught)));
-    doc.set("missed_yi", Document(std::move(missed)));
-    return Document(std::move(doc));
+void add_entry(List& list, Dict entry, std::string reason) {
+    entry.set("reason", Document(std::move(reason)));
+    list.emplace_back(std::move(entry));
 }
 
-}  // namespace
+std::string str(int64_t x) { return std::to_string(x); }
 
-Document _build_trending_lists(vandel::Vandel& /*con*/, const Document& scoreboard) {
-    core::require_dict(scoreboard, "scoreboard");
-    const size_t limit = static_cast<size_t>(TRENDING_LIMIT);
-
-    const Document* rows_doc = scoreboard.get("rows");
-    const Document* meta = scoreboard.get("meta");
-    const Document* periods_doc = meta ? meta->get("donemler") : nullptr;
-    const List no_periods;
-    const List& periods =
-        (periods_doc && !periods_doc->is_null()) ? periods_doc->as_list() : no_periods;
-    const bool no_rows = rows_doc == nullptr || rows_doc->is_null() || rows_doc->size() == 0;
-    if (periods.size() < 2 || no_rows) return assemble({}, {}, {}, {}, {}, {});
-
-    // Periods and the numeric columns derived from them.
-    const size_t np = periods.size();
-    const Document& son = periods[np - 1];
-    const Document& son_1 = periods[np - 2];
-    const Document& son_3 = np >= 4 ? periods[np - 4] : periods[0];
-
-    core::RowsRef rows_ref(rows_doc);
-    const Table& t = *rows_ref;
-    const size_t n = t.nrows();
-
-    const std::vector<double> score_last = score_values(t, son);
-    const bool son_1_missing = son_1.is_null() || (son_1.is_text() && son_1.as_text().empty());
-    const std::vector<double> score_prev1 =
-        son_1_missing ? std::vector<double>(n, kNoScore) : score_values(t, son_1);
-    const std::vector<double> score_prev3 = score_values(t, son_3);
-
-    // YI sets.
-    const Column& muta = t["muta"];
-    const std::vector<uint8_t> is_yi_son = yi_flags(t, son);
-    const std::vector<uint8_t> is_yi_son1 = yi_flags(t, son_1);
-
-    std::vector<size_t> yi_son_rows;
-    for (size_t i = 0; i < n; ++i)
-        if (is_yi_son[i]) yi_son_rows.push_back(i);
-    CellSet yi_mutas;
-    for (size_t i : yi_son_rows) yi_mutas.add(muta, i);
-
-    // YI in every period; only rows YI in the latest period can be, so only they are looked at.
-    std::vector<uint8_t> always_yi(yi_son_rows.size(), 1);
-    for (const Document& p : periods) {
-        const Column* c = score_column(t, p);
-        for (size_t k = 0; k < yi_son_rows.size(); ++k)
-            always_yi[k] &= static_cast<uint8_t>(c != nullptr && is_yi_cell(*c, yi_son_rows[k]));
-    }
-
-    std::vector<uint8_t> non_yi(n, 1);
-    if (!yi_mutas.empty())
-        for (size_t i = 0; i < n; ++i) non_yi[i] = !yi_mutas.contains(muta, i);
-
-    const Column& son_risk = t["son_risk"];
-    const EntryColumns cols{muta, t.find("unvan"), son_risk};
-
-    // New YI firms: caught when the previous score was already high or had just jumped.
-    const Column* third_last = np > 2 ? score_column(t, periods[np - 3]) : nullptr;
-    struct NewYi {
-        size_t row;
-        std::optional<int64_t> s_prev, s_prev2;
-        bool prev_high, rapid_rise;
-    };
-    std::vector<NewYi> caught_rows, missed_rows;
-    for (size_t k = 0; k < yi_son_rows.size(); ++k) {
-        const size_t i = yi_son_rows[k];
-        if (always_yi[k] || is_yi_son1[i]) continue;
-        NewYi y{i, whole_or_none(score_prev1[i]), std::nullopt, false, false};
-        if (third_last != nullptr) {
-            std::string raw = third_last->text_form(i);
-            if (raw != "YI" && raw != "-1")
-                if (auto d = core::parse_number(raw); d && std::fabs(*d) < kScoreBound)
-                    y.s_prev2 = whole(*d);
-        }
-        y.rapid_rise = y.s_prev2 && *y.s_prev2 < 200 && y.s_prev && *y.s_prev >= 500;
-        y.prev_high = y.s_prev && *y.s_prev >= 825;
-        (y.prev_high || y.rapid_rise ? caught_rows : missed_rows).push_back(y);
-    }
-
-    auto yi_list = [&](const std::vector<NewYi>& found, bool caught) {
-        std::vector<size_t> rows(found.size());
-        for (size_t k = 0; k < found.size(); ++k) rows[k] = found[k].row;
-        std::vector<size_t> order = top_positions(risk_keys(son_risk, rows, true), limit);
-        List out;
-        out.reserve(order.size());
-        for (size_t k : order) {
-            const NewYi& y = found[k];
-            Dict e = base_entry(cols, y.row, whole_or_none(score_last[y.row]));
-            std::string reason;
-            if (caught) {
-                reason = "Yakalandı: ";
-                if (y.prev_high) reason += "Önceki dönem skor: " + std::to_string(*y.s_prev);
-                if (y.prev_high && y.rapid_rise) reason += ", ";
-                if (y.rapid_rise)
-                    reason += "Hızlı yükseliş: " + std::to_string(*y.s_prev2) + "->" +
-                              std::to_string(*y.s_prev);
-            } else {
-                reason = "Kaçırıldı: Önceki dönem skor " +
-                         (y.s_prev ? std::to_string(*y.s_prev) : std::string("?")) + " (<825)";
-            }
-            e.set("reason", Document(std::move(reason)));
-            out.emplace_back(std::move(e));
-        }
-        return out;
-    };
-    List caught_yi = yi_list(caught_rows, true);
-    List missed_yi = yi_list(missed_rows, false);
-
-    // Rows of the table selected by a predicate over the row position, in table order.
-    auto select = [&](auto&& pred) {
-        std::vector<size_t> out;
-        for (size_t i = 0; i < n; ++i)
-            if (non_yi[i] && pred(i)) out.push_back(i);
-        return out;
-    };
-    auto by_risk = [&](const std::vector<size_t>& rows) {
-        std::vector<size_t> order = top_positions(risk_keys(son_risk, rows, false), limit);
-        for (size_t& k : order) k = rows[k];
-        return order;
-    };
-
-    // Fastest risers.
-    List fastest;
-    for (size_t i : by_risk(select([&](size_t i) {
-             return score_last[i] >= 500 && score_last[i] - score_prev3[i] > 0 &&
-                    score_last[i] - score_prev1[i] > 0;
-         }))) {
-        int64_t last = whole(score_last[i]);
-        int64_t delta_3 = whole(score_last[i] - score_prev3[i]);
-        Dict e = base_entry(cols, i, last);
+// Entries with "delta_3" for `rows` ordered by risk; `reason` words the latest score and the
+// three-period gain.
+template <class Reason>
+List rising_list(const RecentScores& v, const std::vector<size_t>& rows, Reason reason) {
+    List out;
+    for (size_t i : by_risk(v, rows)) {
+        const int64_t last = whole(v.last[i]);
+        const int64_t delta_3 = whole(v.delta_3(i));
+        Dict e = base_entry(v, i, last);
         e.set("delta_3", Document(delta_3));
-        e.set("reason", Document("Son 3 dönemde +" + std::to_string(delta_3) +
-                                 " puan artış (şu an " + std::to_string(last) + ")"));
-        fastest.emplace_back(std::move(e));
+        add_entry(out, std::move(e), reason(last, delta_3));
     }
+    return out;
+}
 
-    // Regime change: crossed 500 in the latest period after an earlier warning sign.
+// At or above the warning line, rising over the last period and over three periods.
+List fastest_rising(const RecentScores& v) {
+    const auto rows = select(v, [&](size_t i) {
+        return v.last[i] >= SCORE_WARNING && v.delta_3(i) > 0 && v.delta_1(i) > 0;
+    });
+    return rising_list(v, rows, [](int64_t last, int64_t delta_3) {
+        return "Son 3 dönemde +" + str(delta_3) + " puan artış (şu an " + str(last) + ")";
+    });
+}
+
+// A clear three-period gain from the low or elevated range, not YI in the second-last period.
+List low_but_rising(const RecentScores& v) {
+    const auto rows = select(v, [&](size_t i) {
+        return v.last[i] >= SCORE_ELEVATED && v.last[i] < SCORE_HIGH && v.delta_3(i) >= kLowRisingGain &&
+               !v.yi_prev1[i] && v.delta_1(i) > 0;
+    });
+    return rising_list(v, rows, [](int64_t last, int64_t delta_3) {
+        return "Erken sinyal: " + str(last) + " skor, +" + str(delta_3) + " artış";
+    });
+}
+
+// Crossed the warning line in the latest period after an earlier warning sign: a score in the
+// elevated band before the latest period (the oldest counts), or else a jump from below
+// kJumpStart into the elevated band between two periods before the latest.
+List regime_change(const RecentScores& v) {
+    const size_t np = v.periods.size();
     const std::vector<size_t> candidates =
-        select([&](size_t i) { return score_last[i] >= 500 && score_prev1[i] < 500; });
-    std::vector<double> early(candidates.size(), kNoScore);
-    std::vector<double> jump(candidates.size(), kNoScore);
+        select(v, [&](size_t i) { return v.last[i] >= SCORE_WARNING && v.prev1[i] < SCORE_WARNING; });
+    std::vector<double> early(candidates.size(), kNoScore), jump(candidates.size(), kNoScore);
     for (size_t p = 0; p + 1 < np; ++p) {
-        const Column* c = score_column(t, periods[p]);
+        const Column* c = v.score_column(p);
         if (c == nullptr) continue;
         for (size_t k = 0; k < candidates.size(); ++k) {
             if (!std::isnan(early[k])) continue;
-            double v = score_at(*c, candidates[k]);
-            if (v >= 325 && v < 500) early[k] = v;
+            double s = score_at(*c, candidates[k]);
+            if (s >= SCORE_ELEVATED && s < SCORE_WARNING) early[k] = s;
         }
     }
-    if (np >= 3) {
-        for (size_t p = 0; p + 2 < np; ++p) {
-            const Column* from = score_column(t, periods[p]);
-            const Column* to = score_column(t, periods[p + 1]);
-            if (from == nullptr || to == nullptr) continue;
-            for (size_t k = 0; k < candidates.size(); ++k) {
-                if (!std::isnan(jump[k])) continue;
-                double a = score_at(*from, candidates[k]);
-                double b = score_at(*to, candidates[k]);
-                if (a < 100 && b >= 325) jump[k] = b;
-            }
+    for (size_t p = 0; p + 2 < np; ++p) {
+        const Column* from = v.score_column(p);
+        const Column* to = v.score_column(p + 1);
+        if (from == nullptr || to == nullptr) continue;
+        for (size_t k = 0; k < candidates.size(); ++k) {
+            if (!std::isnan(jump[k])) continue;
+            double a = score_at(*from, candidates[k]);
+            double b = score_at(*to, candidates[k]);
+            if (a < kJumpStart && b >= SCORE_ELEVATED) jump[k] = b;
         }
     }
     struct Regime {
@@ -379,68 +276,128 @@ Document _build_trending_lists(vandel::Vandel& /*con*/, const Document& scoreboa
         int64_t s_curr;
         std::string reason;
     };
-    std::vector<Regime> regime_rows;
+    std::vector<Regime> found;
     for (size_t k = 0; k < candidates.size(); ++k) {
-        bool had_early = !std::isnan(early[k]);
+        const bool had_early = !std::isnan(early[k]);
         if (!had_early && std::isnan(jump[k])) continue;
-        size_t i = candidates[k];
-        int64_t s_curr = whole(score_last[i]);
-        std::string reason =
-            had_early ? "Band geçişi: Önceden " + std::to_string(whole(early[k])) +
-                            " skor verilmişti, şimdi " + std::to_string(s_curr)
-                      : "Band geçişi: Hızlı sıçrama (" + std::to_string(whole(jump[k])) +
-                            "), şimdi " + std::to_string(s_curr);
-        regime_rows.push_back({i, s_curr, std::move(reason)});
+        const int64_t s_curr = whole(v.last[candidates[k]]);
+        std::string reason = had_early ? "Band geçişi: Önceden " + str(whole(early[k])) +
+                                             " skor verilmişti, şimdi " + str(s_curr)
+                                       : "Band geçişi: Hızlı sıçrama (" + str(whole(jump[k])) +
+                                             "), şimdi " + str(s_curr);
+        found.push_back({candidates[k], s_curr, std::move(reason)});
     }
-    std::stable_sort(regime_rows.begin(), regime_rows.end(),
+    std::stable_sort(found.begin(), found.end(),
                      [](const Regime& a, const Regime& b) { return a.s_curr > b.s_curr; });
-    if (regime_rows.size() > limit) regime_rows.resize(limit);
-    List regime;
-    for (Regime& r : regime_rows) {
-        Dict e = base_entry(cols, r.row, r.s_curr);
-        e.set("reason", Document(std::move(r.reason)));
-        regime.emplace_back(std::move(e));
-    }
+    if (found.size() > kLimit) found.resize(kLimit);
+    List out;
+    for (Regime& r : found) add_entry(out, base_entry(v, r.row, r.s_curr), std::move(r.reason));
+    return out;
+}
 
-    // Persistently high: at or above 825 in most of the last (up to) six periods.
-    const size_t n_check = std::min<size_t>(np, 6);
+// High in most of the last (up to) kLookBack periods, with a positive latest risk.
+List persistent_high(const RecentScores& v) {
+    const size_t np = v.periods.size();
+    const size_t n_check = std::min(np, kLookBack);
     const int64_t min_high_count =
-        std::max<int64_t>(2, static_cast<int64_t>(static_cast<double>(n_check) * 0.75));
-    std::vector<uint8_t> high_counts(n, 0);
+        std::max(kMinHighCount, static_cast<int64_t>(static_cast<double>(n_check) * kHighShare));
+    std::vector<uint8_t> high_counts(v.t.nrows(), 0);
     for (size_t p = np - n_check; p < np; ++p) {
-        const Column* c = score_column(t, periods[p]);
+        const Column* c = v.score_column(p);
         if (c == nullptr) continue;
-        for (size_t i = 0; i < n; ++i)
-            if (non_yi[i]) high_counts[i] += score_at(*c, i) >= 825;
+        for (size_t i = 0; i < high_counts.size(); ++i)
+            if (v.non_yi[i] && score_at(*c, i) >= SCORE_HIGH) ++high_counts[i];
     }
-    List persistent;
-    for (size_t i : by_risk(select([&](size_t i) {
-             return high_counts[i] >= min_high_count && number_at(son_risk, i) > 0;
-         }))) {
-        Dict e = base_entry(cols, i, whole_or_none(score_last[i]));
-        e.set("reason", Document("Son " + std::to_string(n_check) + " dönemin " +
-                                 std::to_string(high_counts[i]) + " tanesinde skor >= 825"));
-        persistent.emplace_back(std::move(e));
-    }
+    const auto rows = select(v, [&](size_t i) {
+        return high_counts[i] >= min_high_count && number_in_cell(v.son_risk, i).value_or(kNoScore) > 0;
+    });
+    List out;
+    for (size_t i : by_risk(v, rows))
+        add_entry(out, base_entry(v, i, whole_or_none(v.last[i])),
+                  "Son " + std::to_string(n_check) + " dönemin " + str(high_counts[i]) +
+                      " tanesinde skor >= " + str(SCORE_HIGH));
+    return out;
+}
 
-    // Low but rising: a clear three-period gain from the low or middle range.
-    List low_rising;
-    for (size_t i : by_risk(select([&](size_t i) {
-             return score_last[i] >= 325 && score_last[i] < 825 &&
-                    score_last[i] - score_prev3[i] >= 100 && !is_yi_son1[i] &&
-                    score_last[i] - score_prev1[i] > 0;
-         }))) {
-        int64_t last = whole(score_last[i]);
-        int64_t delta_3 = whole(score_last[i] - score_prev3[i]);
-        Dict e = base_entry(cols, i, last);
-        e.set("delta_3", Document(delta_3));
-        e.set("reason", Document("Erken sinyal: " + std::to_string(last) + " skor, +" +
-                                 std::to_string(delta_3) + " artış"));
-        low_rising.emplace_back(std::move(e));
-    }
+// A firm YI in the latest period but not in the second-last (so not YI in every period either),
+// with the previous scores that tell whether its scores foresaw it: caught when the previous
+// score was high, or had just risen fast from below kRapidRiseStart to the warning line.
+struct NewYi {
+    size_t row;
+    std::optional<int64_t> s_prev, s_prev2;
+    bool prev_high, rapid_rise;
+};
 
-    return assemble(std::move(fastest), std::move(regime), std::move(persistent),
-                    std::move(low_rising), std::move(caught_yi), std::move(missed_yi));
+std::vector<NewYi> new_yi_firms(const RecentScores& v, bool caught) {
+    const size_t np = v.periods.size();
+    const Column* third_last = np > 2 ? v.score_column(np - 3) : nullptr;
+    std::vector<NewYi> out;
+    for (size_t i = 0; i < v.t.nrows(); ++i) {
+        if (!v.yi_last[i] || v.yi_prev1[i]) continue;
+        NewYi y{i, whole_or_none(v.prev1[i]), std::nullopt, false, false};
+        if (third_last != nullptr) {
+            const core::ScoreCell cell = core::read_score_cell(*third_last, i);
+            if (cell.kind == core::ScoreCellKind::number) y.s_prev2 = whole_or_none(bounded(cell.number));
+        }
+        y.rapid_rise = y.s_prev2 && *y.s_prev2 < kRapidRiseStart && y.s_prev && *y.s_prev >= SCORE_WARNING;
+        y.prev_high = y.s_prev && *y.s_prev >= SCORE_HIGH;
+        if ((y.prev_high || y.rapid_rise) == caught) out.push_back(y);
+    }
+    return out;
+}
+
+// The new YI firms that were (`caught`) or were not foreseen, by "son_risk" descending with a
+// missing risk as 0.
+List new_yi_list(const RecentScores& v, bool caught, std::string (*reason)(const NewYi&)) {
+    const std::vector<NewYi> found = new_yi_firms(v, caught);
+    std::vector<size_t> rows;
+    for (const NewYi& y : found) rows.push_back(y.row);
+    List out;
+    for (size_t k : risk_order(v, rows, true)) {
+        const NewYi& y = found[k];
+        add_entry(out, base_entry(v, y.row, whole_or_none(v.last[y.row])), reason(y));
+    }
+    return out;
+}
+
+List caught_yi(const RecentScores& v) {
+    return new_yi_list(v, true, [](const NewYi& y) {
+        std::string reason = "Yakalandı: ";
+        if (y.prev_high) reason += "Önceki dönem skor: " + str(*y.s_prev);
+        if (y.prev_high && y.rapid_rise) reason += ", ";
+        if (y.rapid_rise) reason += "Hızlı yükseliş: " + str(*y.s_prev2) + "->" + str(*y.s_prev);
+        return reason;
+    });
+}
+
+List missed_yi(const RecentScores& v) {
+    return new_yi_list(v, false, [](const NewYi& y) {
+        return "Kaçırıldı: Önceki dönem skor " + (y.s_prev ? str(*y.s_prev) : std::string("?")) + " (<" +
+               str(SCORE_HIGH) + ")";
+    });
+}
+
+// The lists in document order.
+constexpr std::pair<const char*, List (*)(const RecentScores&)> kLists[] = {
+    {"fastest_rising", fastest_rising}, {"regime_change", regime_change},
+    {"persistent_high", persistent_high}, {"low_but_rising", low_but_rising},
+    {"caught_yi", caught_yi},           {"missed_yi", missed_yi},
+};
+
+}  // namespace
+
+Document _build_trending_lists(vandel::Vandel& /*con*/, const Document& scoreboard) {
+    core::require_dict(scoreboard, "scoreboard");
+    const List& periods = scoreboard_periods(scoreboard);
+    Dict doc;
+    if (periods.size() < 2 || scoreboard_row_count(scoreboard) == 0) {
+        for (const auto& [key, build] : kLists) doc.set(key, Document::empty_list());
+    } else {
+        core::RowsRef rows(scoreboard.get("rows"));
+        const RecentScores recent(*rows, periods);
+        for (const auto& [key, build] : kLists) doc.set(key, Document(build(recent)));
+    }
+    return Document(std::move(doc));
 }
 
 }  // namespace tarvo::marts
