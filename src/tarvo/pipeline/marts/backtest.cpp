@@ -157,7 +157,7 @@ Document _build_backtest_firma_lists(vandel::Vandel& con) {
                     "\n                SELECT DISTINCT CAST(entity_id AS VARCHAR) AS entity_id, kategori\n"
                     "                FROM " +
                     table +
-                    "\n                WHERE kategori IN ('TP','FP','FN')\n            ");
+                    "\n                WHERE kategori IN ('TP','FP','FN')\n                ORDER BY entity_id\n            ");
                 if (t.nrows() > 0) value = firm_lists(t);
             }
         } catch (const std::exception& e) {

@@ -37,7 +37,8 @@ core::Document _build_backtest_summary(vandel::Vandel& con);
 
 // {"eus": lists|null, "yis": lists|null, "ml": lists|null} where lists is
 // {"tp": [...], "fp": [...], "fn": [...]}: the distinct text forms of entity_id per category, in
-// the order the warehouse returns them. Rows of other categories ("TN") are not read; a table
+// text order (a DISTINCT alone hands rows back in an order that changes from run to run, and the
+// admin page with it). Rows of other categories ("TN") are not read; a table
 // holding none of TP, FP, FN gives null.
 //
 // Prints "  [BACKTEST] <model> firma: <message>" for a failed model, then for every model with
