@@ -82,6 +82,12 @@ std::optional<ErrorKind> kind_for(duckdb_error_type t) {
                          data_free_message(message));
 }
 
+// Throws the error of a statement that did not prepare or bind; `otherwise` when it has none.
+[[noreturn]] void fail_statement(duckdb_prepared_statement p, const char* otherwise) {
+    const char* msg = duckdb_prepare_error(p);
+    fail(msg ? msg : otherwise);
+}
+
 [[noreturn]] void unread_type() {
     fail("Not implemented Error: the statement's result has a type that is read only from a query",
          ErrorKind::NotImplementedException);
@@ -297,7 +303,7 @@ void bind_scalar(duckdb_prepared_statement p, idx_t idx, const core::Value& v) {
     else if (v.is_int()) st = duckdb_bind_int64(p, idx, v.as_int());
     else if (v.is_double()) st = duckdb_bind_double(p, idx, v.as_double());
     else st = duckdb_bind_varchar_length(p, idx, v.as_text().data(), v.as_text().size());
-    if (st == DuckDBError) fail(duckdb_prepare_error(p) ? duckdb_prepare_error(p) : "cannot bind parameter");
+    if (st == DuckDBError) fail_statement(p, "cannot bind parameter");
 }
 
 }  // namespace
@@ -410,7 +416,7 @@ bool reads_typed(duckdb_prepared_statement p) {
 
 void prepare_or_fail(duckdb_connection con, const std::string& sql, Prepared& p) {
     if (duckdb_prepare(con, sql.c_str(), p.out()) == DuckDBError)
-        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot prepare statement");
+        fail_statement(p.get(), "cannot prepare statement");
 }
 
 // `p` holds `sql` prepared, nothing run yet, for reading its result. A query whose result holds
@@ -478,7 +484,7 @@ void prepare_with_list(duckdb_connection con, const std::string& text,
     ValueHandle list(duckdb_create_list_value(child.get(), raw.empty() ? &none : raw.data(), raw.size()));
     if (!list) fail("cannot build the list parameter");
     if (duckdb_bind_value(p.get(), 1, list.get()) == DuckDBError)
-        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot bind $1");
+        fail_statement(p.get(), "cannot bind $1");
 }
 
 }  // namespace
