@@ -108,6 +108,20 @@ TEST(VandelErrors, MessagesCarryNoData) {
     for (const Case& c : cases) EXPECT_EQ(testing::thrown_by([&] { con.query(c.sql); }), c.error) << c.sql;
 }
 
+// A failed append reports the warehouse's class of the error, although its message starts with
+// no class name, and the table receives nothing.
+TEST(VandelErrors, AnAppendFailureKeepsItsClass) {
+    Vandel con(":memory:");
+    con.execute("CREATE TABLE t(s VARCHAR)");
+    Table out;
+    out.set("s", core::Column::of_str({std::string("ab\xff\xfe")}));
+    EXPECT_EQ(testing::thrown_by([&] { con.run_with_out(out, "INSERT INTO t SELECT * FROM out"); }),
+              (testing::Thrown{core::ErrorKind::InvalidInputException,
+                               "Failed to append: Invalid unicode (byte sequence mismatch) detected in segment "
+                               "statistics update"}));
+    EXPECT_EQ(count(con, "SELECT COUNT(*) FROM t"), 0);
+}
+
 TEST(DataFreeMessage, FirstLineWithoutLiterals) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"Binder Error: Referenced column \"katman\" not found in FROM clause!\nCandidate bindings: \"x\"\n\nLINE 1: ...",
