@@ -99,7 +99,9 @@ TEST(KilledRun, LosesNothingAndTheNextRunSucceeds) {
         ASSERT_TRUE(stopped.ended_by(signal)) << stopped.out;
         EXPECT_TRUE(outputs_of(root.path()) == previous);
         EXPECT_EQ(leftovers(root.path(), stopped.pid), std::vector<std::string>{});
-        if (signal == SIGINT) EXPECT_TRUE(tarvo::core::read_file(db) == warehouse);
+        if (signal == SIGINT) {
+            EXPECT_TRUE(tarvo::core::read_file(db) == warehouse);
+        }
     }
 
     const Outcome next = run_tarvo({"run", newer, db});

@@ -72,7 +72,9 @@ TEST(Document, KindTestAndRowsEquality) {
 
     Dict row;
     row.set("muta", Document("1"));
-    Document as_list(List{Document(row)});
+    List items;
+    items.emplace_back(row);
+    Document as_list(std::move(items));
     Table t;
     t.set("muta", Column::of_str({"1"}));
     EXPECT_TRUE(Document::rows(t) == as_list);

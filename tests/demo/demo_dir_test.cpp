@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/source_files.hpp"
+#include "support/thrown.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/demo/source_tree.hpp"
@@ -53,13 +54,10 @@ TEST(DemoDir, RefusesADirectoryHoldingOtherFilesAndTouchesNothing) {
         if (file.starts_with("source/")) write_demo_tree(dir);  // a file a user put into a demo tree
         write_bytes(dir / file, "theirs");
         const std::vector<fs::path> before = core::sorted_glob(dir / "source" / "kredi_db", "*");
-        try {
-            DemoDir demo(dir);
-            ADD_FAILURE() << "accepted";
-        } catch (const core::FileExistsError& e) {
-            EXPECT_EQ(std::string(e.what()), "demo directory " + dir.string() + " holds " + named +
-                                                 ", which tarvo demo did not write; choose a new or empty directory");
-        }
+        EXPECT_EQ(testing::thrown_by([&] { DemoDir demo(dir); }),
+                  (testing::Thrown{core::ErrorKind::FileExistsError,
+                                   "demo directory " + dir.string() + " holds " + named +
+                                       ", which tarvo demo did not write; choose a new or empty directory"}));
         EXPECT_EQ(core::read_file(dir / file), "theirs");
         EXPECT_EQ(core::sorted_glob(dir / "source" / "kredi_db", "*"), before);
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/console_lines.hpp"
 #include "support/source_files.hpp"
 #include "support/warehouse_rows.hpp"
 #include "tarvo/brenk/runner.hpp"
@@ -16,17 +17,14 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
+using tarvo::testing::index_of;
+using tarvo::testing::Lines;
 
 TEST(Runner, SummaryLineGivesEachStepsTime) {
     EXPECT_EQ(tarvo::brenk::timing_line({{"ingest", 1.25}, {"transform", 0.04}, {"marts", 12.3}}),
               "  Süreler: ingest 1.2 s, transform 0.0 s, marts 12.3 s");
     EXPECT_EQ(tarvo::brenk::timing_line({{"ingest", 0}, {"transform", 61.06}, {"marts", 0.95}}),
               "  Süreler: ingest 0.0 s, transform 61.1 s, marts 0.9 s");
-}
-
-size_t index_of(const Lines& lines, const std::string& line) {
-    return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
 }
 
 // One whole demo on a small population: the tree is generated, the three steps run in order,

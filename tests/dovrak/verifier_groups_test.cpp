@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dovrak/fake_install.hpp"
+#include "support/fake_install.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/dovrak/verifier.hpp"
 #include "tarvo/vandel/vandel.hpp"
@@ -19,10 +19,20 @@ using Lines = std::vector<std::string>;
 using testing::FakeInstall;
 using testing::TempDir;
 
-Lines with_heading(const std::string& heading, const Lines& lines) {
-    Lines out = {"", heading};
-    out.insert(out.end(), lines.begin(), lines.end());
-    return out;
+using testing::with_heading;
+
+struct GroupRun {
+    Lines lines;
+    Verifier verifier;
+};
+
+// Runs one check group of a verifier of `install` on the warehouse `db`, capturing its lines.
+GroupRun run_group(void (Verifier::*group)(), FakeInstall& install,
+                   const std::filesystem::path& db = "unused.duckdb", SizeSource sizes = {}) {
+    Verifier v(db, install.loader(), std::move(sizes));
+    ConsoleCapture cap;
+    (v.*group)();
+    return {cap.out_lines(), std::move(v)};
 }
 
 // ---- group 1 ---------------------------------------------------------------------------------
@@ -71,13 +81,11 @@ TEST(VerifierGrup1, ModulesEntriesAndVersion) {
         SCOPED_TRACE(c.name);
         FakeInstall install;
         c.change(install);
-        Verifier v("unused.duckdb", install.loader());
-        ConsoleCapture cap;
-        v.grup1_paket();
-        EXPECT_EQ(cap.out_lines(), with_heading("[GRUP 1] Paket Bütünlüğü", c.lines));
-        EXPECT_EQ(v.fails, c.fails);
-        EXPECT_EQ(v.skips, c.skips);
-        EXPECT_TRUE(v.warns.empty());
+        auto r = run_group(&Verifier::grup1_paket, install);
+        EXPECT_EQ(r.lines, with_heading("[GRUP 1] Paket Bütünlüğü", c.lines));
+        EXPECT_EQ(r.verifier.fails, c.fails);
+        EXPECT_EQ(r.verifier.skips, c.skips);
+        EXPECT_TRUE(r.verifier.warns.empty());
     }
 }
 
@@ -111,10 +119,7 @@ TEST(VerifierGrup2, SourcePatterns) {
         Lines fails;
     };
     const std::vector<Case> cases = {
-        {"every fix present", [](FakeInstall&) {},
-         {"  ✓ dalmer: VARCHAR CAST", "  ✓ dalmer: son_12 parse", "  ✓ marts: entity_id normalize",
-          "  ✓ marts: fetchdf zincirsiz", "  ✓ render_html: dict kabul"},
-         {}},
+        {"every fix present", [](FakeInstall&) {}, testing::kGrup2Passed, {}},
         {"two forbidden casts and no fixes",
          [](FakeInstall& i) {
              i.add_module("tarvo.pipeline.dalmer", "run_transforms", kTwoCasts);
@@ -154,27 +159,13 @@ TEST(VerifierGrup2, SourcePatterns) {
         SCOPED_TRACE(c.name);
         FakeInstall install;
         c.change(install);
-        Verifier v("unused.duckdb", install.loader());
-        ConsoleCapture cap;
-        v.grup2_kaynak();
-        EXPECT_EQ(cap.out_lines(), with_heading("[GRUP 2] Kaynak Kod Kontrolleri", c.lines));
-        EXPECT_EQ(v.fails, c.fails);
+        auto r = run_group(&Verifier::grup2_kaynak, install);
+        EXPECT_EQ(r.lines, with_heading("[GRUP 2] Kaynak Kod Kontrolleri", c.lines));
+        EXPECT_EQ(r.verifier.fails, c.fails);
     }
 }
 
 // ---- group 3 ---------------------------------------------------------------------------------
-
-struct Grup3Result {
-    Lines lines;
-    Verifier verifier;
-};
-
-Grup3Result run_grup3(const std::filesystem::path& db, FakeInstall& install, SizeSource sizes = {}) {
-    Verifier v(db, install.loader(), std::move(sizes));
-    ConsoleCapture cap;
-    v.grup3_runtime();
-    return {cap.out_lines(), std::move(v)};
-}
 
 TEST(VerifierGrup3, Warehouses) {
     struct Case {
@@ -218,7 +209,7 @@ TEST(VerifierGrup3, Warehouses) {
         std::filesystem::path db = dir / "ovik.duckdb";
         if (c.sql) testing::make_warehouse(db, *c.sql);
         FakeInstall install;
-        auto r = run_grup3(db, install);
+        auto r = run_group(&Verifier::grup3_runtime, install, db);
         EXPECT_EQ(r.lines, with_heading("[GRUP 3] Runtime Kontrolleri", c.lines));
         EXPECT_EQ(r.verifier.fails, c.fails);
         EXPECT_EQ(r.verifier.skips, c.skips);
@@ -237,7 +228,8 @@ TEST(VerifierGrup3, FirmCountBuckets) {
     for (const auto& [firms, bucket] : cases) {
         SCOPED_TRACE(firms);
         FakeInstall install;
-        auto r = run_grup3(db, install, [n = firms](vandel::Vandel&) { return FactSize{12, n}; });
+        auto r = run_group(&Verifier::grup3_runtime, install, db,
+                           [n = firms](vandel::Vandel&) { return FactSize{12, n}; });
         ASSERT_EQ(r.lines.size(), 6u);
         EXPECT_EQ(r.lines[4], "  ✓ fact_periodic — 12 dönem, " + bucket + " firma");
     }
@@ -263,14 +255,14 @@ TEST(VerifierGrup3, GuardsOfTheGroup) {
          {}, {"  ✓ fact_periodic — 2 dönem, <1K firma", "  ⚠ quisar — yüklenemedi"}, {"quisar"}, {}},
         {"size query failing",
          [](FakeInstall&) {},
-         [](vandel::Vandel&) -> FactSize { throw vandel::WarehouseError("CatalogException", "no table"); },
+         [](vandel::Vandel&) -> FactSize { throw vandel::WarehouseError(core::ErrorKind::CatalogException, "no table"); },
          {"  ○ fact_periodic", "  ✓ quisar — 1 kik, 3 rkd"}, {}, {"fact_periodic"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeInstall install;
         c.change(install);
-        auto r = run_grup3(db, install, c.sizes);
+        auto r = run_group(&Verifier::grup3_runtime, install, db, c.sizes);
         Lines expected = ok_types;
         expected.insert(expected.end(), c.tail.begin(), c.tail.end());
         EXPECT_EQ(r.lines, with_heading("[GRUP 3] Runtime Kontrolleri", expected));
@@ -302,7 +294,7 @@ TEST(VerifierGrup3, ConnectionFailures) {
             kept.add(install.registry.load("tarvo.quisar"));
             install.registry = std::move(kept);
         }
-        auto r = run_grup3(dir / c.file, install);
+        auto r = run_group(&Verifier::grup3_runtime, install, dir / c.file);
         EXPECT_EQ(r.lines, with_heading("[GRUP 3] Runtime Kontrolleri", {c.line}));
         EXPECT_EQ(r.verifier.fails, Lines{"DB bağlantı"});
     }
@@ -319,7 +311,7 @@ TEST(VerifierGrup3, OpensTheWarehouseReadOnlyAndClosesIt) {
             opened.emplace_back(path, a);
             return vandel::Vandel(path, a);
         });
-    auto r = run_grup3(db, install);
+    auto r = run_group(&Verifier::grup3_runtime, install, db);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].first, db.string());
     EXPECT_TRUE(opened[0].second == vandel::Access::read_only);
@@ -343,7 +335,7 @@ TEST(VerifierGrup4, ComponentOutcomes) {
          {}, {}},
         {"nothing present",
          [](std::string_view c) -> std::optional<std::string> {
-             if (c == "parquet") throw vandel::WarehouseError("IOException", "cannot load");
+             if (c == "parquet") throw vandel::WarehouseError(core::ErrorKind::IOException, "cannot load");
              return std::nullopt;
          },
          {"  ✗ duckdb — kurulu değil", "  ✗ parquet — kurulu değil", "  ✗ cp1254 — kurulu değil",

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/console_lines.hpp"
 #include "tarvo/brenk/runner.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/files.hpp"
@@ -14,11 +15,8 @@
 namespace {
 
 using namespace tarvo;
-using Lines = std::vector<std::string>;
-
-size_t index_of(const Lines& lines, const std::string& line) {
-    return static_cast<size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
-}
+using tarvo::testing::index_of;
+using tarvo::testing::Lines;
 
 TEST(PipelineRun, BackTestStepRunsBetweenSilverStepAndMartsUnlessThePredictorIsOff) {
     core::TempDir dir("pipeline_backtest");

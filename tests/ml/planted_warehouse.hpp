@@ -45,7 +45,7 @@ inline int64_t planted_overdue(int firm, int t, int channel) {
 }
 
 inline std::string planted_period(int t) {
-    char buf[8];
+    char buf[16];  // room for any int, though periods stay two-digit
     std::snprintf(buf, sizeof buf, "24%02d", t + 1);
     return buf;
 }

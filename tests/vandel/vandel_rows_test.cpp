@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/thrown.hpp"
 #include "tarvo/core/json.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
@@ -12,7 +13,8 @@ namespace {
 
 using tarvo::core::Document;
 using tarvo::vandel::Vandel;
-using tarvo::vandel::WarehouseError;
+using tarvo::core::ErrorKind;
+using tarvo::testing::kind_thrown_by;
 
 std::string compact(const std::vector<Document>& row) {
     return tarvo::core::to_json(Document(tarvo::core::List(row.begin(), row.end())),
@@ -54,18 +56,10 @@ TEST(VandelRows, ListsStayAlignedAcrossChunks) {
 TEST(VandelRows, NestedListsAreRefusedAndErrorsKeepTheirKind) {
     Vandel con(":memory:");
     auto nothing = [](std::vector<Document>&) {};
-    try {
-        con.for_each_row("SELECT [[1]] AS n", nothing);
-        FAIL() << "nested list accepted";
-    } catch (const WarehouseError& e) {
-        EXPECT_EQ(e.kind(), "NotImplementedException");
-    }
-    try {
-        con.for_each_row("SELECT * FROM missing_table", nothing);
-        FAIL() << "missing table accepted";
-    } catch (const WarehouseError& e) {
-        EXPECT_EQ(e.kind(), "CatalogException");
-    }
+    EXPECT_EQ(kind_thrown_by([&] { con.for_each_row("SELECT [[1]] AS n", nothing); }),
+              ErrorKind::NotImplementedException);
+    EXPECT_EQ(kind_thrown_by([&] { con.for_each_row("SELECT * FROM missing_table", nothing); }),
+              ErrorKind::CatalogException);
 }
 
 TEST(VandelMemo, LivesUntilAStatementForEffectOrClose) {

@@ -3,16 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "support/thrown.hpp"
 #include "tarvo/core/errors.hpp"
 
 namespace {
 
+using tarvo::core::ErrorKind;
 using tarvo::core::Kind;
 using tarvo::core::Table;
 using tarvo::core::Value;
 using tarvo::vandel::Access;
 using tarvo::vandel::Vandel;
+using tarvo::testing::kind_thrown_by;
 using tarvo::vandel::WarehouseError;
 
 TEST(Vandel, FetchesWholeResultsWithColumnKinds) {
@@ -64,26 +72,55 @@ TEST(Vandel, BatchedParameterRowsAndOutTable) {
     EXPECT_EQ(con.query("SHOW TABLES").nrows(), 1u);
 }
 
+// The kind comes from the warehouse's error class on every path a statement takes: run whole,
+// run with a list parameter, streamed.
 TEST(Vandel, MapsErrorKinds) {
     Vandel con(":memory:");
-    try {
-        con.query("SELECT * FROM missing_table");
-        FAIL() << "no error";
-    } catch (const WarehouseError& e) {
-        EXPECT_EQ(e.kind(), "CatalogException");
-    }
-    try {
-        con.query("SELEC 1");
-        FAIL() << "no error";
-    } catch (const WarehouseError& e) {
-        EXPECT_EQ(e.kind(), "ParserException");
-    }
-    try {
-        con.query("SELECT * FROM missing_table WHERE x = ANY($1)", {Value("1")});
-        FAIL() << "no error";
-    } catch (const WarehouseError& e) {
-        EXPECT_NE(e.kind().find("Catalog"), std::string::npos) << e.kind();
-    }
+    auto nothing = [](const Table&) {};
+    struct Case {
+        const char* name;
+        std::function<void()> step;
+        ErrorKind kind;
+    };
+    const std::vector<Case> cases{
+        {"missing table", [&] { con.query("SELECT * FROM missing_table"); }, ErrorKind::CatalogException},
+        {"bad syntax", [&] { con.query("SELEC 1"); }, ErrorKind::ParserException},
+        {"missing table, list parameter",
+         [&] { con.query("SELECT * FROM missing_table WHERE x = ANY($1)", {Value("1")}); },
+         ErrorKind::CatalogException},
+        {"unknown column, streamed", [&] { con.for_each_chunk("SELECT nope FROM range(3)", nothing); },
+         ErrorKind::BinderException},
+        {"bad cast, executed", [&] { con.execute("SELECT CAST('x' AS INTEGER)"); }, ErrorKind::ConversionException},
+        {"closed connection",
+         [] {
+             Vandel closed(":memory:");
+             closed.close();
+             closed.execute("SELECT 1");
+         },
+         ErrorKind::ConnectionException},
+    };
+    for (const Case& c : cases) EXPECT_EQ(kind_thrown_by(c.step), c.kind) << c.name;
+}
+
+// Preparing a statement, starting its run and opening a file report their failure as text only:
+// the kind is read from the message's prefix.
+TEST(Vandel, KindFromMessagePrefix) {
+    const std::vector<std::pair<std::string, std::optional<ErrorKind>>> cases{
+        {"Catalog Error: Table with name x does not exist!", ErrorKind::CatalogException},
+        {"Parser Error: syntax error at or near \"SELEC\"", ErrorKind::ParserException},
+        {"Invalid Input Error: CSV Error on Line: 3", ErrorKind::InvalidInputException},
+        {"IO Error: Cannot open file", ErrorKind::IOException},
+        {"Out of Range Error: Overflow", ErrorKind::OutOfRangeException},
+        {"Not implemented Error: LIST", ErrorKind::NotImplementedException},
+        {"Mismatch Type Error: Type INTEGER does not match", ErrorKind::TypeMismatchException},
+        {"TransactionContext Error: Current transaction is aborted", ErrorKind::TransactionException},
+        {"INTERNAL Error: assertion", ErrorKind::InternalException},
+        {"cannot prepare statement", std::nullopt},
+        {"Error: no class named", std::nullopt},
+        {"Unheard Of Error: a class the warehouse does not have", std::nullopt},
+        {"a long text that mentions, well after its start, a Catalog Error: x", std::nullopt},
+    };
+    for (const auto& [message, kind] : cases) EXPECT_EQ(tarvo::vandel::error_kind_from_message(message), kind) << message;
 }
 
 TEST(Vandel, ReadOnlyOpenRejectsWrites) {

@@ -9,31 +9,32 @@ namespace tarvo::cli {
 namespace fs = std::filesystem;
 
 std::optional<std::string> hint_for(const Invocation& call, const std::exception& error) {
-    const std::string kind = core::error_kind(error);
+    using core::ErrorKind;
+    const ErrorKind kind = core::kind_of(error);
     const std::string db = core::path_text(call.db_path);
     const bool builds = call.command == "ingest" || call.command == "run";
     const bool reads = call.command == "transform" || call.command == "marts";
     std::error_code ec;
 
-    if (kind == "CatalogException" && call.command == "marts" && core::contains(error.what(), "fact_periodic"))
+    if (kind == ErrorKind::CatalogException && call.command == "marts" && core::contains(error.what(), "fact_periodic"))
         return "hint: the warehouse has no silver tables yet; run 'tarvo transform " + db +
                "' first, or 'tarvo run SOURCE_DIR " + db + "' for the whole pipeline";
-    if ((kind == "NotADirectoryError" || kind == "FileNotFoundError") && builds &&
+    if ((kind == ErrorKind::NotADirectoryError || kind == ErrorKind::FileNotFoundError) && builds &&
         !fs::is_directory(call.source_dir, ec) && fs::is_directory(call.db_path, ec))
         return "hint: the arguments look swapped; SOURCE_DIR comes first: tarvo " + call.command + " " + db + " " +
                core::path_text(call.source_dir);
-    if (kind == "IsADirectoryError")
+    if (kind == ErrorKind::IsADirectoryError)
         return "hint: DB_PATH names the warehouse file, not its directory, e.g. " +
                core::path_text(call.db_path / "ovik.duckdb");
-    if (kind == "FileNotFoundError" && reads && !fs::exists(call.db_path, ec))
+    if (kind == ErrorKind::FileNotFoundError && reads && !fs::exists(call.db_path, ec))
         return "hint: build the warehouse first: tarvo ingest SOURCE_DIR " + db + " (or tarvo run SOURCE_DIR " + db +
                ")";
     const fs::path db_dir = fs::path(db).parent_path();
-    if (kind == "FileNotFoundError" && builds && !db_dir.empty() && !fs::exists(db_dir, ec))
+    if (kind == ErrorKind::FileNotFoundError && builds && !db_dir.empty() && !fs::exists(db_dir, ec))
         return "hint: create the directory first: mkdir -p " + core::path_text(db_dir);
-    if (kind == "FileExistsError" && builds)
+    if (kind == ErrorKind::FileExistsError && builds)
         return "hint: name a new file or an existing warehouse, or add --force to replace " + db;
-    if (kind == "FileExistsError" && call.command == "demo")
+    if (kind == ErrorKind::FileExistsError && call.command == "demo")
         return "hint: give another --dir, or move that directory's files away first";
     return std::nullopt;
 }

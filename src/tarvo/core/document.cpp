@@ -71,7 +71,7 @@ bool Dict::erase(std::string_view key) {
 const char* doc_kind_name(DocKind k) {
     switch (k) {
         case DocKind::null: return "NoneType";
-        case DocKind::boolean: return "bool";
+        case DocKind::flag: return "bool";
         case DocKind::integer: return "int";
         case DocKind::real: return "float";
         case DocKind::text: return "str";
@@ -121,7 +121,7 @@ bool Document::as_bool() const { return expect<bool>(v_, "a bool"); }
 Value Document::to_value() const {
     switch (kind()) {
         case DocKind::null: return Value();
-        case DocKind::boolean: return Value(as_bool());
+        case DocKind::flag: return Value(as_bool());
         case DocKind::integer: return Value(as_int());
         case DocKind::real: return Value(as_real());
         case DocKind::text: return Value(as_text());

@@ -21,7 +21,7 @@
 
 namespace tarvo::core {
 
-enum class DocKind { null, boolean, integer, real, text, list, dict, rows };
+enum class DocKind { null, flag, integer, real, text, list, dict, rows };
 
 // Short names so a kind test reads `isinstance(doc, dict)`.
 inline constexpr DocKind dict = DocKind::dict;
@@ -145,7 +145,7 @@ public:
     bool is_text() const { return kind() == DocKind::text; }
     bool is_int() const { return kind() == DocKind::integer; }
     bool is_real() const { return kind() == DocKind::real; }
-    bool is_bool() const { return kind() == DocKind::boolean; }
+    bool is_bool() const { return kind() == DocKind::flag; }
 
     // Typed access; TypeError when the document is of another kind.
     Dict& as_dict();

@@ -150,7 +150,7 @@ struct Writer {
     void doc(const Document& d, int level) {
         switch (d.kind()) {
             case DocKind::null: out.put("null"); return;
-            case DocKind::boolean: out.put(d.as_bool() ? "true" : "false"); return;
+            case DocKind::flag: out.put(d.as_bool() ? "true" : "false"); return;
             case DocKind::integer: out.put_int(d.as_int()); return;
             case DocKind::real: put_double(out, d.as_real()); return;
             case DocKind::text: put_string(out, d.as_text()); return;

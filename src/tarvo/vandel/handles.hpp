@@ -49,6 +49,7 @@ using DataChunk = Owned<duckdb_data_chunk, duckdb_destroy_data_chunk>;
 using LogicalType = Owned<duckdb_logical_type, duckdb_destroy_logical_type>;
 using ValueHandle = Owned<duckdb_value, duckdb_destroy_value>;
 using Appender = Owned<duckdb_appender, duckdb_appender_destroy>;
+using ErrorData = Owned<duckdb_error_data, duckdb_destroy_error_data>;
 
 // Owns a duckdb_result (a struct, not a pointer): destroyed once a call has filled it.
 class Result {

@@ -3,12 +3,13 @@
 #include <duckdb.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <functional>
-#include <optional>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "tarvo/vandel/error_text.hpp"
 #include "tarvo/vandel/handles.hpp"
@@ -20,42 +21,76 @@ namespace {
 duckdb_database as_db(void* p) { return static_cast<duckdb_database>(p); }
 duckdb_connection as_con(void* p) { return static_cast<duckdb_connection>(p); }
 
-const char* kind_for(duckdb_error_type t) {
+using core::ErrorKind;
+
+// The kind of the warehouse's error class; none for DUCKDB_ERROR_INVALID, which the library
+// reports when it gave the error no class.
+std::optional<ErrorKind> kind_for(duckdb_error_type t) {
     switch (t) {
-        case DUCKDB_ERROR_OUT_OF_RANGE: return "OutOfRangeException";
-        case DUCKDB_ERROR_CONVERSION: return "ConversionException";
-        case DUCKDB_ERROR_MISMATCH_TYPE: return "TypeMismatchException";
-        case DUCKDB_ERROR_DIVIDE_BY_ZERO: return "DivideByZeroException";
-        case DUCKDB_ERROR_SERIALIZATION: return "SerializationException";
-        case DUCKDB_ERROR_TRANSACTION: return "TransactionException";
-        case DUCKDB_ERROR_NOT_IMPLEMENTED: return "NotImplementedException";
-        case DUCKDB_ERROR_CATALOG: return "CatalogException";
-        case DUCKDB_ERROR_PARSER: return "ParserException";
-        case DUCKDB_ERROR_CONSTRAINT: return "ConstraintException";
-        case DUCKDB_ERROR_SYNTAX: return "SyntaxException";
-        case DUCKDB_ERROR_BINDER: return "BinderException";
-        case DUCKDB_ERROR_IO: return "IOException";
-        case DUCKDB_ERROR_INTERRUPT: return "InterruptException";
-        case DUCKDB_ERROR_FATAL: return "FatalException";
-        case DUCKDB_ERROR_INTERNAL: return "InternalException";
-        case DUCKDB_ERROR_INVALID_INPUT: return "InvalidInputException";
-        case DUCKDB_ERROR_OUT_OF_MEMORY: return "OutOfMemoryException";
-        case DUCKDB_ERROR_PERMISSION: return "PermissionException";
-        case DUCKDB_ERROR_DEPENDENCY: return "DependencyException";
-        case DUCKDB_ERROR_SEQUENCE: return "SequenceException";
-        default: return nullptr;
+        case DUCKDB_ERROR_INVALID: return std::nullopt;
+        case DUCKDB_ERROR_OUT_OF_RANGE: return ErrorKind::OutOfRangeException;
+        case DUCKDB_ERROR_CONVERSION: return ErrorKind::ConversionException;
+        case DUCKDB_ERROR_UNKNOWN_TYPE: return ErrorKind::UnknownTypeException;
+        case DUCKDB_ERROR_DECIMAL: return ErrorKind::DecimalException;
+        case DUCKDB_ERROR_MISMATCH_TYPE: return ErrorKind::TypeMismatchException;
+        case DUCKDB_ERROR_DIVIDE_BY_ZERO: return ErrorKind::DivideByZeroException;
+        case DUCKDB_ERROR_OBJECT_SIZE: return ErrorKind::ObjectSizeException;
+        case DUCKDB_ERROR_INVALID_TYPE: return ErrorKind::InvalidTypeException;
+        case DUCKDB_ERROR_SERIALIZATION: return ErrorKind::SerializationException;
+        case DUCKDB_ERROR_TRANSACTION: return ErrorKind::TransactionException;
+        case DUCKDB_ERROR_NOT_IMPLEMENTED: return ErrorKind::NotImplementedException;
+        case DUCKDB_ERROR_EXPRESSION: return ErrorKind::ExpressionException;
+        case DUCKDB_ERROR_CATALOG: return ErrorKind::CatalogException;
+        case DUCKDB_ERROR_PARSER: return ErrorKind::ParserException;
+        case DUCKDB_ERROR_PLANNER: return ErrorKind::PlannerException;
+        case DUCKDB_ERROR_SCHEDULER: return ErrorKind::SchedulerException;
+        case DUCKDB_ERROR_EXECUTOR: return ErrorKind::ExecutorException;
+        case DUCKDB_ERROR_CONSTRAINT: return ErrorKind::ConstraintException;
+        case DUCKDB_ERROR_INDEX: return ErrorKind::IndexException;
+        case DUCKDB_ERROR_STAT: return ErrorKind::StatException;
+        case DUCKDB_ERROR_CONNECTION: return ErrorKind::ConnectionException;
+        case DUCKDB_ERROR_SYNTAX: return ErrorKind::SyntaxException;
+        case DUCKDB_ERROR_SETTINGS: return ErrorKind::SettingsException;
+        case DUCKDB_ERROR_BINDER: return ErrorKind::BinderException;
+        case DUCKDB_ERROR_NETWORK: return ErrorKind::NetworkException;
+        case DUCKDB_ERROR_OPTIMIZER: return ErrorKind::OptimizerException;
+        case DUCKDB_ERROR_NULL_POINTER: return ErrorKind::NullPointerException;
+        case DUCKDB_ERROR_IO: return ErrorKind::IOException;
+        case DUCKDB_ERROR_INTERRUPT: return ErrorKind::InterruptException;
+        case DUCKDB_ERROR_FATAL: return ErrorKind::FatalException;
+        case DUCKDB_ERROR_INTERNAL: return ErrorKind::InternalException;
+        case DUCKDB_ERROR_INVALID_INPUT: return ErrorKind::InvalidInputException;
+        case DUCKDB_ERROR_OUT_OF_MEMORY: return ErrorKind::OutOfMemoryException;
+        case DUCKDB_ERROR_PERMISSION: return ErrorKind::PermissionException;
+        case DUCKDB_ERROR_PARAMETER_NOT_RESOLVED: return ErrorKind::ParameterNotResolvedException;
+        case DUCKDB_ERROR_PARAMETER_NOT_ALLOWED: return ErrorKind::ParameterNotAllowedException;
+        case DUCKDB_ERROR_DEPENDENCY: return ErrorKind::DependencyException;
+        case DUCKDB_ERROR_HTTP: return ErrorKind::HTTPException;
+        case DUCKDB_ERROR_MISSING_EXTENSION: return ErrorKind::MissingExtensionException;
+        case DUCKDB_ERROR_AUTOLOAD: return ErrorKind::AutoloadException;
+        case DUCKDB_ERROR_SEQUENCE: return ErrorKind::SequenceException;
+        case DUCKDB_INVALID_CONFIGURATION: return ErrorKind::InvalidConfigurationException;
     }
+    return std::nullopt;
 }
 
 // The warehouse's messages quote statements, values and source lines: only their data-free
-// part is kept (see error_text.hpp).
-[[noreturn]] void fail(std::string_view message, const char* kind = nullptr) {
-    throw WarehouseError(kind ? kind : error_kind_from_message(message), data_free_message(message));
+// part is kept (see error_text.hpp). Without a `kind` (the call that failed reports no error
+// class) the kind is read from the message's prefix, and is the generic Error without one.
+[[noreturn]] void fail(std::string_view message, std::optional<ErrorKind> kind = std::nullopt) {
+    throw WarehouseError(kind ? *kind : error_kind_from_message(message).value_or(ErrorKind::Error),
+                         data_free_message(message));
+}
+
+// Throws the error of a statement that did not prepare or bind; `otherwise` when it has none.
+[[noreturn]] void fail_statement(duckdb_prepared_statement p, const char* otherwise) {
+    const char* msg = duckdb_prepare_error(p);
+    fail(msg ? msg : otherwise);
 }
 
 [[noreturn]] void unread_type() {
     fail("Not implemented Error: the statement's result has a type that is read only from a query",
-         "NotImplementedException");
+         ErrorKind::NotImplementedException);
 }
 
 // Throws the warehouse's error when the call that filled `r` failed.
@@ -268,18 +303,32 @@ void bind_scalar(duckdb_prepared_statement p, idx_t idx, const core::Value& v) {
     else if (v.is_int()) st = duckdb_bind_int64(p, idx, v.as_int());
     else if (v.is_double()) st = duckdb_bind_double(p, idx, v.as_double());
     else st = duckdb_bind_varchar_length(p, idx, v.as_text().data(), v.as_text().size());
-    if (st == DuckDBError) fail(duckdb_prepare_error(p) ? duckdb_prepare_error(p) : "cannot bind parameter");
+    if (st == DuckDBError) fail_statement(p, "cannot bind parameter");
 }
 
 }  // namespace
 
-std::string error_kind_from_message(std::string_view message) {
-    auto pos = message.find(" Error:");
-    if (pos == std::string_view::npos || pos > 40) return "Error";
-    std::string out;
+std::optional<ErrorKind> error_kind_from_message(std::string_view message) {
+    const size_t pos = message.find(" Error:");
+    if (pos == std::string_view::npos || pos > 40) return std::nullopt;
+    std::string words;  // the prefix without spaces, lower case: "outofrange"
     for (char c : message.substr(0, pos))
-        if (c != ' ') out += c;
-    return out + "Exception";
+        if (c != ' ') words += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Three classes are worded otherwise in messages than in their names.
+    if (words == "mismatchtype") return ErrorKind::TypeMismatchException;
+    if (words == "transactioncontext") return ErrorKind::TransactionException;
+    if (words == "extensionautoloading") return ErrorKind::AutoloadException;
+    constexpr std::string_view suffix = "Exception";
+    for (int k = 0; k < core::kErrorKindCount; ++k) {
+        const auto kind = static_cast<ErrorKind>(k);
+        const std::string_view name = core::kind_name(kind);
+        if (!name.ends_with(suffix) || name.size() - suffix.size() != words.size()) continue;
+        if (std::equal(words.begin(), words.end(), name.begin(), [](char w, char n) {
+                return w == std::tolower(static_cast<unsigned char>(n));
+            }))
+            return kind;
+    }
+    return std::nullopt;
 }
 
 std::string library_version() { return duckdb_library_version(); }
@@ -295,12 +344,12 @@ Vandel::Vandel(const std::string& path, Access access) : path_(path) {
     if (st == DuckDBError) {
         std::string msg = err ? err : "cannot open warehouse " + path;
         if (err) duckdb_free(err);
-        fail(msg, error_kind_from_message(msg) == "Error" ? "IOException" : nullptr);
+        fail(msg, error_kind_from_message(msg).value_or(ErrorKind::IOException));
     }
     duckdb_connection con = nullptr;
     if (duckdb_connect(db, &con) == DuckDBError) {
         duckdb_close(&db);
-        fail("cannot connect to warehouse " + path, "ConnectionException");
+        fail("cannot connect to warehouse " + path, ErrorKind::ConnectionException);
     }
     db_ = db;
     con_ = con;
@@ -342,7 +391,7 @@ void Vandel::close() {
 }
 
 void Vandel::require_open() const {
-    if (!con_) fail("Connection Error: Connection already closed!", "ConnectionException");
+    if (!con_) fail("Connection Error: Connection already closed!", ErrorKind::ConnectionException);
 }
 
 void Vandel::execute(std::string_view sql) {
@@ -367,7 +416,7 @@ bool reads_typed(duckdb_prepared_statement p) {
 
 void prepare_or_fail(duckdb_connection con, const std::string& sql, Prepared& p) {
     if (duckdb_prepare(con, sql.c_str(), p.out()) == DuckDBError)
-        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot prepare statement");
+        fail_statement(p.get(), "cannot prepare statement");
 }
 
 // `p` holds `sql` prepared, nothing run yet, for reading its result. A query whose result holds
@@ -435,7 +484,7 @@ void prepare_with_list(duckdb_connection con, const std::string& text,
     ValueHandle list(duckdb_create_list_value(child.get(), raw.empty() ? &none : raw.data(), raw.size()));
     if (!list) fail("cannot build the list parameter");
     if (duckdb_bind_value(p.get(), 1, list.get()) == DuckDBError)
-        fail(duckdb_prepare_error(p.get()) ? duckdb_prepare_error(p.get()) : "cannot bind $1");
+        fail_statement(p.get(), "cannot bind $1");
 }
 
 }  // namespace
@@ -551,8 +600,10 @@ void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
     duckdb_appender app = appender.get();
     auto check = [&](duckdb_state st) {
         if (st == DuckDBError) {
-            const char* msg = app ? duckdb_appender_error(app) : nullptr;
-            fail(msg ? msg : "append failed");
+            const ErrorData error(app ? duckdb_appender_error_data(app) : nullptr);
+            const char* msg = error ? duckdb_error_data_message(error.get()) : nullptr;
+            if (!msg) fail("append failed");
+            fail(msg, kind_for(duckdb_error_data_error_type(error.get())));
         }
     };
     check(created);
@@ -646,7 +697,7 @@ int64_t Vandel::for_each_row(std::string_view sql,
         if (!supported(cols[c].reader.type))
             fail(std::string("Not implemented Error: column \"") + duckdb_column_name(&r.get(), c) +
                      "\" has a type that cannot be read row by row",
-                 "NotImplementedException");
+                 ErrorKind::NotImplementedException);
     }
     int64_t count = 0;
     std::vector<core::Document> row(ncols);

@@ -3,8 +3,8 @@
 // Statements are SQL text, optionally with one list parameter bound to $1 or a batch of
 // parameter rows for "?"; each runs exactly once (an INSERT ... RETURNING inserts once, whatever
 // its result holds); results are fetched whole, as a Table or as row tuples. Errors are thrown
-// as WarehouseError whose kind names the warehouse's error class ("CatalogException" for a
-// missing table, "BinderException", "ParserException", ...) and whose message is the data-free
+// as WarehouseError whose kind is the warehouse's error class (CatalogException for a missing
+// table, BinderException, ParserException, ...) and whose message is the data-free
 // part of the warehouse's (error_text.hpp): never a statement, a value or a source line.
 //
 // Result types map to columns as: BOOLEAN -> boolean; integer types -> i64; FLOAT, DOUBLE,
@@ -19,6 +19,7 @@
 #include <any>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -129,7 +130,10 @@ private:
 // The version text of the loaded warehouse library ("v1.4.4").
 std::string library_version();
 
-// Error kind name for a warehouse message such as "Catalog Error: ..." -> "CatalogException".
-std::string error_kind_from_message(std::string_view message);
+// The kind a warehouse message's prefix names ("Catalog Error: ..." -> CatalogException, "Out of
+// Range Error: ..." -> OutOfRangeException); none when the message starts with no kind. Only for
+// the library calls that report a failure as text without its error class: preparing a
+// statement, starting its run, opening a warehouse file.
+std::optional<core::ErrorKind> error_kind_from_message(std::string_view message);
 
 }  // namespace tarvo::vandel

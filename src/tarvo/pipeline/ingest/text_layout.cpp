@@ -30,7 +30,7 @@ std::optional<int64_t> number_after(std::string_view message, std::string_view l
 }  // namespace
 
 void read_failure(const std::filesystem::path& file, const std::string& reason) {
-    throw core::Error("ReadError", "cannot read " + core::path_text(file) + ": " + reason);
+    throw core::ReadError("cannot read " + core::path_text(file) + ": " + reason);
 }
 
 TextLayout normalize_records(std::string& text, size_t begin, char sep, int64_t first_line,

@@ -1,6 +1,7 @@
 // A fake installation for the verifier tests: a private module registry whose modules carry
 // the entries the verifier looks up and source texts written by the test, the real warehouse
-// engine, and warehouse files built in a temporary directory.
+// engine, and warehouse files built in a temporary directory; and the report lines that such an
+// installation and this build both give.
 #pragma once
 
 #include <deque>
@@ -37,6 +38,19 @@ void render_html(const core::Document& scoreboard, const fs::path& out) {
     write_page(scoreboard, out);
 }
 )src";
+
+// Group 2's check lines where every fix is present (in the sources above and in this build's).
+inline const std::vector<std::string> kGrup2Passed = {
+    "  ✓ dalmer: VARCHAR CAST",     "  ✓ dalmer: son_12 parse", "  ✓ marts: entity_id normalize",
+    "  ✓ marts: fetchdf zincirsiz", "  ✓ render_html: dict kabul",
+};
+
+// A group's lines as the report prints them: an empty line, the group's heading, its checks.
+inline std::vector<std::string> with_heading(const std::string& heading, const std::vector<std::string>& lines) {
+    std::vector<std::string> out = {"", heading};
+    out.insert(out.end(), lines.begin(), lines.end());
+    return out;
+}
 
 class FakeInstall {
 public:
