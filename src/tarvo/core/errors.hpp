@@ -37,8 +37,6 @@ inline constexpr int kErrorKindCount = 0 TARVO_ERROR_KINDS(TARVO_ERROR_KIND_ONE)
 // The name a line prints for `kind`: the enumerator's own name ("CatalogException").
 std::string_view kind_name(ErrorKind kind);
 std::ostream& operator<<(std::ostream& out, ErrorKind kind);
-// A kind equals its printed name, so a check may be written with the name a line shows.
-inline bool operator==(ErrorKind kind, std::string_view name) { return kind_name(kind) == name; }
 
 class Error : public std::runtime_error {
 public:

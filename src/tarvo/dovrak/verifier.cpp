@@ -222,11 +222,10 @@ void Verifier::grup3_runtime() {
                 con.fetchall(kJoinProbe);
                 check("entity_id JOIN", true);
             } catch (const std::exception& e) {
-                std::string kind = core::error_kind(e);
-                if (core::contains(kind, "Catalog"))
+                if (core::kind_of(e) == core::ErrorKind::CatalogException)
                     skip("entity_id JOIN", "tablo henüz oluşturulmamış");
                 else
-                    check("entity_id JOIN", false, "", kind);
+                    check("entity_id JOIN", false, "", core::error_kind(e));
             }
         } else {
             skip("entity_id tipler", "tablolar henüz oluşturulmamış");

@@ -72,7 +72,7 @@ TEST_F(SilverTest, AFailedStepKeepsThePreviousSilverTables) {
         run();
         ADD_FAILURE() << "the silver step did not fail";
     } catch (const tarvo::vandel::WarehouseError& e) {
-        EXPECT_EQ(e.kind(), "BinderException");
+        EXPECT_EQ(e.kind(), tarvo::core::ErrorKind::BinderException);
     }
     EXPECT_EQ(rows("SELECT entity_id, donem, ovik_skor FROM fact_periodic"), before);
 }

@@ -99,7 +99,7 @@ TEST_P(IngestCaseTest, Run) {
                 source->second(con, input / key, filter);
             }
         } catch (const core::Error& e) {
-            error = e.kind() + ": " + e.what();
+            error = core::error_kind(e) + ": " + e.what();
             const std::string input_text = core::path_text(input);
             for (size_t at; (at = error.find(input_text)) != std::string::npos;) error.replace(at, input_text.size(), "<input>");
         }

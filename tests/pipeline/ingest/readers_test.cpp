@@ -166,7 +166,7 @@ TEST_F(ReadersTest, DamagedExtractsGiveOneLineWithoutTheirContent) {
                 ADD_FAILURE() << c.name << " was read";
             } catch (const core::Error& e) {
                 const std::string msg = e.what();
-                EXPECT_EQ(e.kind(), "ReadError") << c.name;
+                EXPECT_EQ(e.kind(), core::ErrorKind::ReadError) << c.name;
                 EXPECT_EQ(msg, want);
                 EXPECT_EQ(msg.find(firm), std::string::npos) << msg;
                 EXPECT_EQ(msg.find(amount), std::string::npos) << msg;

@@ -54,7 +54,7 @@ TEST(NormalizeRecords, DamagedTextNamesTheLineNotItsContent) {
             normalize_records(text, 0, ';', c.first_line, "f.csv");
             ADD_FAILURE() << c.message << ": no error";
         } catch (const core::Error& e) {
-            EXPECT_EQ(e.kind(), "ReadError");
+            EXPECT_EQ(e.kind(), core::ErrorKind::ReadError);
             EXPECT_EQ(std::string(e.what()), c.message);
         }
     }
@@ -82,7 +82,7 @@ TEST(CsvReaderFailure, KeepsLineNumberAndCountsOnly) {
         try {
             csv_reader_failure("f.csv", c.warehouse, c.first_line);
         } catch (const core::Error& e) {
-            EXPECT_EQ(e.kind(), "ReadError");
+            EXPECT_EQ(e.kind(), core::ErrorKind::ReadError);
             EXPECT_EQ(std::string(e.what()), c.message);
         }
     }

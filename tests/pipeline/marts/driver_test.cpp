@@ -167,7 +167,7 @@ TEST(MartRun, MissingFactTableEndsTheRunBeforeAnyFile) {
         marts::run_marts(db);
         FAIL() << "no error";
     } catch (const core::Error& e) {
-        EXPECT_EQ(e.kind(), "CatalogException");
+        EXPECT_EQ(e.kind(), core::ErrorKind::CatalogException);
     }
     EXPECT_TRUE(core::sorted_glob(dir.path() / "outputs" / "json", "*").empty());
 }

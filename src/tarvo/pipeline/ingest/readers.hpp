@@ -1,7 +1,7 @@
 // Readers of the source extracts: delimited text (UTF-8 or Windows-1254) and Parquet, all read
 // through the warehouse engine's own readers.
 //
-// A read failure throws core::Error (kind "ReadError", or UnicodeDecodeError for a byte that
+// A read failure throws core::ReadError (or UnicodeDecodeError for a byte that
 // Windows-1254 does not define) whose one-line message names the file, the line where there is
 // one, and the reason, and never holds any of the file's content.
 #pragma once

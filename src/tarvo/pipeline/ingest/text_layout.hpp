@@ -25,7 +25,7 @@ struct TextLayout {
 // of `file`, with `sep` between fields and '"' quoting as the CSV reader applies it: a quote opens
 // a quoted field only at the start of a field; inside, "" is one quote and a quote closes the
 // field. Outside quoted fields every CRLF becomes LF, in place (quoted fields are kept as they
-// are). Throws core::Error kind "ReadError", message "cannot read <file>: line <n>: <what>", for
+// are). Throws core::ReadError, message "cannot read <file>: line <n>: <what>", for
 //   a record longer than kMaxRecordBytes   "longer than 16 MiB (16,777,216 bytes)"
 //   a quoted field never closed            "a quoted field is not closed"
 //   text right after a closing quote       "text after the closing quote of a field"
@@ -33,7 +33,7 @@ struct TextLayout {
 TextLayout normalize_records(std::string& text, size_t begin, char sep, int64_t first_line,
                              const std::filesystem::path& file);
 
-// The reader's error for `file`: "cannot read <file>: <reason>", kind "ReadError".
+// The reader's error for `file`: "cannot read <file>: <reason>" (core::ReadError).
 [[noreturn]] void read_failure(const std::filesystem::path& file, const std::string& reason);
 
 // The error of the warehouse's CSV reader on a copy of `file` whose first line is line
