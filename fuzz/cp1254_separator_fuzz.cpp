@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "fuzz_check.hpp"
+#include "tarvo/core/codepage.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/pipeline/ingest/readers.hpp"
 
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(is_candidate(tarvo::ingest::detect_separator(bytes)));
     std::string text;
     try {
-        text = tarvo::ingest::decode_cp1254(bytes, "fuzz.csv");
+        text = tarvo::core::decode_cp1254(bytes);
     } catch (const tarvo::core::UnicodeDecodeError&) {
         return 0;
     }

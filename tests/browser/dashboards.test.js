@@ -1,8 +1,10 @@
 // Browser tests of the dashboard pages: opens the pages that tarvo_page_fixtures writes in headless
 // Chromium (Debian's chromium, driven by playwright-core) and checks what an analyst sees.
 //
-//   node dashboards.test.js FIXTURES_PROGRAM NODE_MODULES_DIR
+//   node dashboards.test.js FIXTURES_PROGRAM NODE_MODULES_DIR [EMULATOR...]
 //
+// EMULATOR: in a cross build, the command that runs the fixtures program (qemu-arm ...); the browser
+// itself runs natively.
 // Fails (exit status 1) on the first failed check, and when Chromium is missing.
 "use strict";
 const assert = require("node:assert/strict");
@@ -11,7 +13,7 @@ const os = require("node:os");
 const path = require("node:path");
 const { execFileSync } = require("node:child_process");
 
-const [fixturesProgram, nodeModules] = process.argv.slice(2);
+const [fixturesProgram, nodeModules, ...emulator] = process.argv.slice(2);
 const { launchChromium } = require("./chromium.js");
 
 const grouped = (n) => String(n).replace(/\B(?=(\d{3})+(?!\d))/g, ".");
@@ -61,7 +63,8 @@ const gridColumn = (page, field) => page.$$eval("#firm-grid .tabulator-row .tabu
 async function main() {
   const browser = await launchChromium(nodeModules);
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), "tarvo-browser-"));
-  execFileSync(fixturesProgram, [dir], { stdio: ["ignore", "ignore", "inherit"] });
+  const [program, ...args] = [...emulator, fixturesProgram, dir];
+  execFileSync(program, args, { stdio: ["ignore", "ignore", "inherit"] });
   const expect = JSON.parse(fs.readFileSync(path.join(dir, "expect.json"), "utf8"));
   const html = path.join(dir, "outputs", "html");
   try {

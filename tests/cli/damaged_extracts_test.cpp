@@ -1,29 +1,21 @@
 // Damaged extracts through the command line: exit status 1 and one line on standard error that
 // names the file, the line or column and what is wrong, with none of the file's data.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/source_files.hpp"
+#include "support/tarvo_process.hpp"
 #include "tarvo/core/files.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tarvo::testing::Outcome;
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
+// `tarvo ingest SOURCE <dir>/w.duckdb`, started as a user starts it (behind the emulator in a cross build).
 Outcome ingest(const fs::path& source, const tarvo::core::TempDir& dir) {
-    const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-    const std::string cmd = std::string(TARVO_BINARY_DIR) + "/tarvo ingest " + source.string() + " " +
-                            (dir / "w.duckdb").string() + " >" + out.string() + " 2>" + err.string() + " </dev/null";
-    const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, tarvo::core::read_file(out), tarvo::core::read_file(err)};
+    return tarvo::testing::run_tarvo({"ingest", source.string(), (dir / "w.duckdb").string()});
 }
 
 TEST(DamagedExtracts, OneErrorLineWithoutSourceData) {
