@@ -1,6 +1,6 @@
 # The Debian package (cpack -G DEB in the build directory): bin/tarvo, libduckdb.so and the bronze definitions,
 # for the architecture the build targets (armhf in a cross build). Its dependencies are what dpkg-shlibdeps
-# reads from the programs' linked libraries (libicu, liblinear, libstdc++, ...), so they follow the build.
+# reads from the programs' linked libraries (libicu, libstdc++, ...), so they follow the build.
 
 # The target's Debian architecture from its multiarch triplet (arm-linux-gnueabihf -> armhf).
 execute_process(COMMAND dpkg-architecture -t "${CMAKE_LIBRARY_ARCHITECTURE}" -q DEB_HOST_ARCH

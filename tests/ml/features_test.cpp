@@ -19,7 +19,7 @@ using zavor::kFeatures;
 // One row as "<firm> <period> <label>: name=value ..." listing the features that are set
 // (neither zero nor missing), or "name=nan" for a missing continuous feature.
 std::string describe(const FeatureMatrix& m, size_t r) {
-    std::string s = m.entity(r) + " " + m.periods[static_cast<size_t>(m.period[r])] + " " + std::to_string(m.label[r]) + ":";
+    std::string s = m.entity(r) + " " + m.periods[static_cast<size_t>(m.period_of(r))] + " " + std::to_string(m.label[r]) + ":";
     for (size_t f = 0; f < kFeatureCount; ++f) {
         const float x = m.row(r)[f];
         if (x == 0) continue;

@@ -123,7 +123,7 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
         for (size_t r = first; r < end; ++r) {
             scores[kEus].push_back(m.row(r)[zavor::kSkor]);
             scores[kYis].push_back(m.row(r)[zavor::kYisSkor]);
-            scores[kMl].push_back(core::round_half_even(lm->probability(m.row(r)), 4));
+            scores[kMl].push_back(core::round_half_even(lm->probability(m.row(r).data()), 4));
         }
         Measures measures[3];
         for (size_t k = 0; k < 3; ++k) {

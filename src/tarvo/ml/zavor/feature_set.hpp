@@ -49,6 +49,22 @@ inline constexpr std::array<FeatureSpec, kFeatureCount> kFeatures = {{
     {"seg_eskk", "segment ESKK", FeatureKind::flag},
 }};
 
+inline constexpr size_t kContinuousCount = [] {
+    size_t n = 0;
+    for (const FeatureSpec& f : kFeatures) n += f.kind == FeatureKind::continuous;
+    return n;
+}();
+
+// Where a feature is kept in a compact row: its index among the continuous features, or its bit
+// among the flags.
+inline constexpr std::array<size_t, kFeatureCount> kSlot = [] {
+    std::array<size_t, kFeatureCount> slot{};
+    size_t continuous = 0, flag = 0;
+    for (size_t f = 0; f < kFeatureCount; ++f) slot[f] = kFeatures[f].kind == FeatureKind::continuous ? continuous++ : flag++;
+    return slot;
+}();
+static_assert(kFeatureCount - kContinuousCount <= 16, "the flags of a row fit one 16-bit word");
+
 // The reason an analyst reads when feature `f` raised a firm's probability, from the firm's
 // raw feature values ("skor 3 dönemde +210", "gecikme 45 gün", "risk 1 dönemde +%35").
 std::string reason_text(Feature f, const float* raw);

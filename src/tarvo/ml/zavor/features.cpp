@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 #include <string_view>
 
 #include "tarvo/core/errors.hpp"
@@ -25,13 +24,12 @@ WITH donemler AS (
 )
 )sql";
 
-// One row per firm and period outside YI, with the label and the features of fact_periodic and
-// dim_entity: the YI state, the score outside it, the risks; the score one and three periods
-// back and whether the firm is in YI within the horizon. One window over each firm's rows in
-// period order; a neighbouring row counts only when its period number is the one wanted, so
-// "t-1" is the previous period of the window even when the firm has no row there.
-// {in_horizon} is "LEAD(yi, k) OVER w AND LEAD(t, k) OVER w <= t + horizon" for k = 1..horizon,
-// joined with OR.
+// One row per firm and period with the features of fact_periodic and dim_entity that need no
+// other period: the YI state (1, 0, or null when the period's score cells are all null), the
+// score outside YI (as a double for the differences, and as the feature), the risks.
+// The features that read other periods (the score one and three periods back, the label) are
+// taken from a grid of every firm's periods in C++: a window over ten million rows costs the
+// warehouse gigabytes.
 constexpr std::string_view kFirmPeriodSql = R"sql(
 , durum AS (
     SELECT fi.n, d.t,
@@ -43,26 +41,13 @@ constexpr std::string_view kFirmPeriodSql = R"sql(
     JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
     JOIN firmalar fi ON fi.entity_id = CAST(f.entity_id AS VARCHAR)
     GROUP BY fi.n, d.t
-), gecmis AS (
-    SELECT n, t, yi, skor, risk, risk_degisim,
-           CASE WHEN LAG(t, 1) OVER w = t - 1 THEN LAG(skor, 1) OVER w END AS skor_1,
-           CASE WHEN LAG(t, 1) OVER w = t - 3 THEN LAG(skor, 1) OVER w
-                WHEN LAG(t, 2) OVER w = t - 3 THEN LAG(skor, 2) OVER w
-                WHEN LAG(t, 3) OVER w = t - 3 THEN LAG(skor, 3) OVER w END AS skor_3,
-           COALESCE({in_horizon}, false) AS yi_ufukta
-    FROM durum
-    WINDOW w AS (PARTITION BY n ORDER BY t)
 ), segment AS (
     SELECT fi.n, MAX(e.segment) AS segment
     FROM dim_entity e JOIN firmalar fi ON fi.entity_id = CAST(e.entity_id AS VARCHAR)
     GROUP BY fi.n
 )
-SELECT g.n, g.t,
-       CASE WHEN g.t + {horizon} > (SELECT MAX(t) FROM donemler) THEN -1
-            WHEN g.yi_ufukta THEN 1 ELSE 0 END AS etiket,
+SELECT g.n, g.t, CAST(g.yi AS INTEGER) AS yi, g.skor AS skor_tam,
        CAST(g.skor AS FLOAT) AS skor,
-       CAST(g.skor - g.skor_1 AS FLOAT) AS skor_d1,
-       CAST(g.skor - g.skor_3 AS FLOAT) AS skor_d3,
        CAST(CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
                  WHEN g.skor >= 825 THEN 3 END AS FLOAT) AS bant,
        CAST(g.skor IS NULL AS FLOAT) AS skor_yok,
@@ -73,13 +58,13 @@ SELECT g.n, g.t,
        CAST((s.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
        CAST((s.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
        CAST((s.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
-FROM gecmis g
+FROM durum g
 LEFT JOIN segment s ON s.n = g.n
-WHERE NOT g.yi
 )sql";
 
-constexpr Feature kFirmPeriodFeatures[] = {kSkor, kSkorD1, kSkorD3, kBant, kSkorYok,
-                                           kRiskLog, kRiskOran, kSegKurTic, kSegKobi, kSegMikro, kSegEskk};
+constexpr Feature kFirmPeriodFeatures[] = {kSkor, kBant, kSkorYok, kRiskLog, kRiskOran,
+                                           kSegKurTic, kSegKobi, kSegMikro, kSegEskk};
+constexpr size_t kFirstFeatureColumn = 4;  // after n, t, yi and skor_tam
 
 // A bronze source's features per firm and period, one statement each (so the warehouse never
 // holds more than one source's grouping at a time). `{src}` is the table or its empty stand-in.
@@ -168,9 +153,93 @@ std::string bronze_sql(vandel::Vandel& con, const BronzeFeatures& source) {
 
 }  // namespace
 
-size_t FeatureMatrix::first_row_of(int32_t t) const {
-    return static_cast<size_t>(std::lower_bound(period.begin(), period.end(), t) - period.begin());
+float FeatureMatrix::value(size_t r, Feature f) const {
+    if (kFeatures[f].kind == FeatureKind::continuous) return continuous[r * kContinuousCount + kSlot[f]];
+    return (flags[r] >> kSlot[f]) & 1u ? 1.0f : 0.0f;
 }
+
+RawFeatures FeatureMatrix::row(size_t r) const {
+    RawFeatures raw;
+    for (size_t f = 0; f < kFeatureCount; ++f) raw[f] = value(r, static_cast<Feature>(f));
+    return raw;
+}
+
+void FeatureMatrix::resize(size_t n) {
+    firm.resize(n);
+    label.resize(n);
+    continuous.resize(n * kContinuousCount);
+    flags.resize(n);
+}
+
+void FeatureMatrix::set(size_t r, Feature f, float x) {
+    if (kFeatures[f].kind == FeatureKind::continuous) {
+        continuous[r * kContinuousCount + kSlot[f]] = x;
+        return;
+    }
+    const auto bit = static_cast<uint16_t>(1u << kSlot[f]);
+    flags[r] = static_cast<uint16_t>(x != 0 && !std::isnan(x) ? flags[r] | bit : flags[r] & ~bit);
+}
+
+int32_t FeatureMatrix::period_of(size_t r) const {
+    return static_cast<int32_t>(std::upper_bound(period_start.begin(), period_start.end(), r) - period_start.begin()) - 1;
+}
+
+size_t FeatureMatrix::first_row_of(int32_t t) const {
+    if (t <= 0) return 0;
+    if (static_cast<size_t>(t) + 1 >= period_start.size()) return rows();
+    return period_start[static_cast<size_t>(t)];
+}
+
+namespace {
+
+// What a firm's row in a period says: no row, outside YI (a row of the matrix), in YI, or neither
+// (every score cell null).
+enum class PeriodState : uint8_t { none, outside, yi, unknown };
+
+// One stored row, to move rows of the matrix about.
+struct StoredRow {
+    int32_t firm;
+    int8_t label;
+    uint16_t flags;
+    std::array<float, kContinuousCount> continuous;
+};
+
+StoredRow take(const FeatureMatrix& m, size_t r) {
+    StoredRow row{m.firm[r], m.label[r], m.flags[r], {}};
+    std::copy_n(m.continuous.begin() + static_cast<std::ptrdiff_t>(r * kContinuousCount), kContinuousCount,
+                row.continuous.begin());
+    return row;
+}
+
+void put(FeatureMatrix& m, size_t r, const StoredRow& row) {
+    m.firm[r] = row.firm;
+    m.label[r] = row.label;
+    m.flags[r] = row.flags;
+    std::copy(row.continuous.begin(), row.continuous.end(),
+              m.continuous.begin() + static_cast<std::ptrdiff_t>(r * kContinuousCount));
+}
+
+// Moves row order[s] to row s for every s, in place (following each cycle of the permutation), so
+// that reordering ten million rows needs no second copy of them.
+void permute_rows(FeatureMatrix& m, const std::vector<uint32_t>& order) {
+    std::vector<bool> placed(order.size());
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (placed[start] || order[start] == start) continue;
+        const StoredRow held = take(m, start);
+        for (size_t at = start;;) {
+            placed[at] = true;
+            const size_t from = order[at];
+            if (from == start) {
+                put(m, at, held);
+                break;
+            }
+            put(m, at, take(m, from));
+            at = from;
+        }
+    }
+}
+
+}  // namespace
 
 FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     if (horizon < 1) throw core::ValueError("horizon must be at least 1, not " + std::to_string(horizon));
@@ -182,62 +251,80 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
                        [&](const core::Table& chunk) {
                            for (size_t i = 0; i < chunk.nrows(); ++i) m.firms.push_back(chunk.column(0).text_at(i));
                        });
+    const size_t n_periods = m.periods.size(), n_firms = m.firms.size();
+    // Every firm-period's state and score, by firm number * n_periods + period number, and the
+    // matrix row of those outside YI (-1: none).
+    std::vector<PeriodState> state(n_firms * n_periods, PeriodState::none);
+    std::vector<double> score(n_firms * n_periods, std::numeric_limits<double>::quiet_NaN());
+    std::vector<int32_t> row_of(n_firms * n_periods, -1);
 
-    // The firm-period rows arrive in the warehouse's order and are put in (period, firm) order.
-    std::vector<int32_t> firm, period;
-    std::vector<int8_t> label;
-    std::vector<float> values;
-    std::string sql = std::string(kKeysSql) + std::string(kFirmPeriodSql);
-    std::string in_horizon;
-    for (int k = 1; k <= horizon; ++k)
-        in_horizon += (k > 1 ? " OR " : "") + std::string("(LEAD(yi, ") + std::to_string(k) + ") OVER w AND LEAD(t, " +
-                      std::to_string(k) + ") OVER w <= t + " + std::to_string(horizon) + ")";
-    replace_all(sql, "{in_horizon}", in_horizon);
-    replace_all(sql, "{horizon}", std::to_string(horizon));
-    con.for_each_chunk(sql, [&](const core::Table& chunk) {
-        const size_t n = chunk.nrows();
-        for (size_t i = 0; i < n; ++i) {
-            firm.push_back(static_cast<int32_t>(chunk.column(0).int_at(i) - 1));
-            period.push_back(static_cast<int32_t>(chunk.column(1).int_at(i)));
-            label.push_back(static_cast<int8_t>(chunk.column(2).int_at(i)));
-        }
-        const size_t base = values.size();
-        values.resize(base + n * kFeatureCount);
-        for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k) {
-            const core::Column& c = chunk.column(3 + k);
-            for (size_t i = 0; i < n; ++i) values[base + i * kFeatureCount + kFirmPeriodFeatures[k]] = cell_value(c, i);
+    // The rows outside YI arrive in the warehouse's order. There are at most as many as
+    // fact_periodic has rows, so the columns are reserved once and never copied while they grow.
+    const core::Table fact_rows = con.query("SELECT COUNT(*) FROM fact_periodic");
+    const auto capacity = static_cast<size_t>(fact_rows.column(0).int_at(0));
+    m.firm.reserve(capacity);
+    m.label.reserve(capacity);
+    m.continuous.reserve(capacity * kContinuousCount);
+    m.flags.reserve(capacity);
+    con.for_each_chunk(std::string(kKeysSql) + std::string(kFirmPeriodSql), [&](const core::Table& chunk) {
+        for (size_t i = 0; i < chunk.nrows(); ++i) {
+            const auto firm = static_cast<int32_t>(chunk.column(0).int_at(i) - 1);
+            const size_t slot = static_cast<size_t>(firm) * n_periods + static_cast<size_t>(chunk.column(1).int_at(i));
+            const core::Column& yi = chunk.column(2);
+            state[slot] = yi.is_null(i) ? PeriodState::unknown : yi.int_at(i) ? PeriodState::yi : PeriodState::outside;
+            if (!chunk.column(3).is_null(i)) score[slot] = *chunk.column(3).number_at(i);
+            if (state[slot] != PeriodState::outside) continue;
+            const size_t r = m.rows();
+            m.resize(r + 1);
+            m.firm[r] = firm;
+            row_of[slot] = static_cast<int32_t>(r);
+            for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k)
+                m.set(r, kFirmPeriodFeatures[k], cell_value(chunk.column(kFirstFeatureColumn + k), i));
         }
     });
-    std::vector<uint32_t> order(firm.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        return period[a] != period[b] ? period[a] < period[b] : firm[a] < firm[b];
-    });
-    m.firm.reserve(order.size());
-    m.period.reserve(order.size());
-    m.label.reserve(order.size());
-    for (uint32_t r : order) {
-        m.firm.push_back(firm[r]);
-        m.period.push_back(period[r]);
-        m.label.push_back(label[r]);
+
+    // The score one and three periods back (when the firm has a row there) and the label: 1 when
+    // the firm is in YI in a period of the horizon, unknown when the horizon passes the newest period.
+    const auto last_period = static_cast<int64_t>(n_periods) - 1;
+    const auto score_change = [&](size_t slot, int64_t t, int64_t back) {
+        if (t - back < 0 || state[slot - static_cast<size_t>(back)] == PeriodState::none)
+            return std::numeric_limits<float>::quiet_NaN();
+        return static_cast<float>(score[slot] - score[slot - static_cast<size_t>(back)]);  // NaN when either is null
+    };
+    for (size_t slot = 0; slot < row_of.size(); ++slot) {
+        const int32_t r = row_of[slot];
+        if (r < 0) continue;
+        const auto t = static_cast<int64_t>(slot % n_periods);
+        m.set(static_cast<size_t>(r), kSkorD1, score_change(slot, t, 1));
+        m.set(static_cast<size_t>(r), kSkorD3, score_change(slot, t, 3));
+        bool enters = false;
+        for (int64_t k = 1; k <= horizon && t + k <= last_period; ++k)
+            enters = enters || state[slot + static_cast<size_t>(k)] == PeriodState::yi;
+        m.label[static_cast<size_t>(r)] = t + horizon > last_period ? -1 : enters ? 1 : 0;
     }
-    std::vector<int32_t>().swap(firm);
-    std::vector<int32_t>().swap(period);
-    std::vector<int8_t>().swap(label);
-    m.values.resize(values.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        std::copy_n(values.begin() + static_cast<long>(order[i]) * kFeatureCount, kFeatureCount,
-                    m.values.begin() + static_cast<long>(i * kFeatureCount));
-    std::vector<float>().swap(values);
+    std::vector<PeriodState>().swap(state);
+    std::vector<double>().swap(score);
+
+    // Into (period, firm) order; row_of follows the rows to their new places.
+    std::vector<uint32_t> order;
+    order.reserve(m.rows());
+    m.period_start.assign(1, 0);
+    for (size_t t = 0; t < n_periods; ++t) {
+        for (size_t n = 0; n < n_firms; ++n) {
+            int32_t& r = row_of[n * n_periods + t];
+            if (r < 0) continue;
+            order.push_back(static_cast<uint32_t>(r));
+            r = static_cast<int32_t>(order.size() - 1);
+        }
+        m.period_start.push_back(order.size());
+    }
+    permute_rows(m, order);
+    std::vector<uint32_t>().swap(order);
 
     // Each bronze source's values go to the row of their firm and period, found by number.
-    const size_t n_periods = m.periods.size();
-    std::vector<int32_t> row_of(m.firms.size() * n_periods, -1);
-    for (size_t r = 0; r < m.rows(); ++r)
-        row_of[static_cast<size_t>(m.firm[r]) * n_periods + static_cast<size_t>(m.period[r])] = static_cast<int32_t>(r);
     for (const BronzeFeatures& source : bronze_features()) {
         for (size_t r = 0; r < m.rows(); ++r)
-            for (Feature f : source.features) m.values[r * kFeatureCount + f] = source.missing;
+            for (Feature f : source.features) m.set(r, f, source.missing);
         con.for_each_chunk(bronze_sql(con, source), [&](const core::Table& chunk) {
             for (size_t i = 0; i < chunk.nrows(); ++i) {
                 const size_t slot = static_cast<size_t>(chunk.column(0).int_at(i) - 1) * n_periods +
@@ -245,8 +332,7 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
                 const int32_t r = row_of[slot];
                 if (r < 0) continue;  // a period in YI
                 for (size_t k = 0; k < source.features.size(); ++k)
-                    m.values[static_cast<size_t>(r) * kFeatureCount + source.features[k]] =
-                        cell_value(chunk.column(2 + k), i);
+                    m.set(static_cast<size_t>(r), source.features[k], cell_value(chunk.column(2 + k), i));
             }
         });
     }

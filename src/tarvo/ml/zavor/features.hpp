@@ -11,6 +11,7 @@
 // monitoring-list columns that quisar's FI lists and the table has.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -21,17 +22,29 @@
 
 namespace tarvo::zavor {
 
+// One row's features in kFeatures order, as floats (NaN = missing).
+using RawFeatures = std::array<float, kFeatureCount>;
+
+// Rows are stored compactly, because a portfolio of a million firms over a dozen periods is ten
+// million rows: the continuous features as floats, the flags (always 0 or 1) as the bits of one
+// word, and the period of a row as the range of rows that holds it.
 struct FeatureMatrix {
     std::vector<std::string> periods;  // period texts, index = period number
     std::vector<std::string> firms;    // firm keys (text), index = firm number, in key order
-    std::vector<int32_t> firm;         // per row: firm number
-    std::vector<int32_t> period;       // per row: period number; rows ascend by period, then firm
+    std::vector<int32_t> firm;         // per row: firm number; rows ascend by period, then firm
     std::vector<int8_t> label;         // per row: 1, 0, or -1 (outcome not yet known)
-    std::vector<float> values;         // rows x kFeatureCount, row-major; NaN = missing
+    std::vector<size_t> period_start;  // rows of period t are [period_start[t], period_start[t + 1])
+    std::vector<float> continuous;     // rows x kContinuousCount, row-major
+    std::vector<uint16_t> flags;       // per row: bit kSlot[f] set when flag feature f is 1
 
-    size_t rows() const { return period.size(); }
+    size_t rows() const { return firm.size(); }
     const std::string& entity(size_t r) const { return firms[static_cast<size_t>(firm[r])]; }
-    const float* row(size_t r) const { return values.data() + r * kFeatureCount; }
+    float value(size_t r, Feature f) const;
+    RawFeatures row(size_t r) const;
+    // Rows r in [0, rows()) of a new matrix start out with every feature 0.
+    void resize(size_t rows);
+    void set(size_t r, Feature f, float x);  // a flag is set when x is neither 0 nor NaN
+    int32_t period_of(size_t r) const;
     // First row of period `t` (rows() when there is none at or after it).
     size_t first_row_of(int32_t t) const;
 };

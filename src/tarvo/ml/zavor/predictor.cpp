@@ -111,9 +111,9 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
         for (size_t i = 0; muta && i < rows.nrows(); ++i) {
             const auto it = newest.find(muta->text_form(i));
             if (it == newest.end()) continue;
-            const float* raw = m.row(it->second);
-            prob[i] = core::round_half_even(lm->probability(raw), 4);
-            neden[i] = reasons_of(lm->contributions(raw), lm->weights(), raw);
+            const RawFeatures raw = m.row(it->second);
+            prob[i] = core::round_half_even(lm->probability(raw.data()), 4);
+            neden[i] = reasons_of(lm->contributions(raw.data()), lm->weights(), raw.data());
         }
         rows.set("_ml_yi_prob", core::Column::of_f64(std::move(prob)));
         rows.set("_ml_neden", core::Column::of_str(std::move(neden)));
