@@ -62,8 +62,8 @@ using core::TempDir;
 constexpr size_t kLineSizeSlack = 64 * 1024;
 constexpr size_t kMaxLineSize = kMaxRecordBytes + kLineSizeSlack;
 // The CSV reader's buffer is 16 lines of the longest by default: 257 MiB for our line limit,
-// filled as far as the file goes, so a large extract was held whole once more. Two lines of the
-// longest is what the reader needs.
+// filled as far as the file goes, so a large extract was held whole once more. Two of the longest
+// lines make about the buffer the reader has at its default line limit.
 constexpr size_t kBufferSize = 2 * kMaxLineSize;
 
 void write_bytes(const fs::path& file, std::string_view text) {
