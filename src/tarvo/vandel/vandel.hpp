@@ -120,8 +120,8 @@ private:
 // The temporary table "out" filled a part at a time: run_with_out for a table too large to hold
 // whole. The constructor creates "out" with the columns of `columns` (names and types as
 // run_with_out gives them; its rows are not appended); append() adds rows whose columns have the
-// same kinds, in the same order (ValueError otherwise); run() makes the appended rows visible,
-// runs one statement and drops "out". The destructor drops "out" when run() was not reached.
+// same kinds, in the same order (ValueError otherwise); run() makes the appended rows visible and
+// runs one statement. The destructor drops "out", whether run() was reached or not.
 class OutTable {
 public:
     OutTable(Vandel& con, const core::Table& columns);
