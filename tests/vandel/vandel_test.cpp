@@ -72,11 +72,46 @@ TEST(Vandel, BatchedParameterRowsAndOutTable) {
     EXPECT_EQ(con.query("SHOW TABLES").nrows(), 1u);
 }
 
+// "out" filled a part at a time holds the parts in order, as one whole table would; it is gone
+// after its statement, and when its statement is never reached.
+TEST(Vandel, OutTableFilledInParts) {
+    Vandel con(":memory:");
+    con.execute("CREATE TABLE t(a VARCHAR, b BIGINT)");
+    auto part = [](std::vector<std::optional<std::string>> a, std::vector<std::optional<int64_t>> b) {
+        Table p;
+        p.set("a", tarvo::core::Column::of_str(std::move(a)));
+        p.set("b", tarvo::core::Column::of_i64(std::move(b)));
+        return p;
+    };
+    {
+        tarvo::vandel::OutTable out(con, part({}, {}));
+        out.append(part({"x", std::nullopt}, {1, 2}));
+        out.append(part({}, {}));
+        out.append(part({"z"}, {std::nullopt}));
+        EXPECT_EQ(out.rows(), 3);
+        out.run("INSERT INTO t SELECT * FROM out");
+    }
+    EXPECT_EQ(con.fetchall("SELECT string_agg(coalesce(a, '-') || ':' || coalesce(b::VARCHAR, '-'), ' ' ORDER BY rowid) FROM t"),
+              (std::vector<tarvo::vandel::Row>{{Value("x:1 -:2 z:-")}}));
+    {
+        tarvo::vandel::OutTable out(con, part({}, {}));
+        out.append(part({"y"}, {3}));
+        Table other_kinds;
+        other_kinds.set("a", tarvo::core::Column::of_str({"w"}));
+        other_kinds.set("b", tarvo::core::Column::of_f64({1.5}));
+        EXPECT_EQ(kind_thrown_by([&] { out.append(other_kinds); }), ErrorKind::ValueError);
+    }
+    EXPECT_EQ(con.query("SHOW TABLES").nrows(), 1u);
+    EXPECT_EQ(con.fetchall("SELECT COUNT(*) FROM t"), (std::vector<tarvo::vandel::Row>{{Value(int64_t{3})}}));
+}
+
 // The kind comes from the warehouse's error class on every path a statement takes: run whole,
 // run with a list parameter, streamed.
 TEST(Vandel, MapsErrorKinds) {
     Vandel con(":memory:");
     auto nothing = [](const Table&) {};
+    constexpr const char* kLateFailure =
+        "SELECT CASE WHEN range < 150000 THEN range ELSE error('late') END AS v FROM range(200000)";
     struct Case {
         const char* name;
         std::function<void()> step;
@@ -91,6 +126,10 @@ TEST(Vandel, MapsErrorKinds) {
         {"unknown column, streamed", [&] { con.for_each_chunk("SELECT nope FROM range(3)", nothing); },
          ErrorKind::BinderException},
         {"bad cast, executed", [&] { con.execute("SELECT CAST('x' AS INTEGER)"); }, ErrorKind::ConversionException},
+        // A streamed result that fails after its first chunks is an error, not a short result.
+        {"fails part-way, fetched whole", [&] { con.query(kLateFailure); }, ErrorKind::InvalidInputException},
+        {"fails part-way, streamed", [&] { con.for_each_chunk(kLateFailure, nothing); },
+         ErrorKind::InvalidInputException},
         {"closed connection",
          [] {
              Vandel closed(":memory:");

@@ -56,14 +56,28 @@ std::string encode_cp1254(std::string_view utf8) {
     return out;
 }
 
+namespace {
+
+[[noreturn]] void undecodable(std::string_view bytes, size_t bad, uint64_t position) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02x", static_cast<unsigned char>(bytes[bad]));
+    throw UnicodeDecodeError(std::string("'cp1254' codec can't decode byte ") + hex + " in position " +
+                             std::to_string(position + bad));
+}
+
+}  // namespace
+
+void decode_cp1254_append(std::string_view bytes, uint64_t position, std::string& out) {
+    std::string piece;
+    if (const std::optional<size_t> bad = Converter("UTF-8", "CP1254").convert(bytes, piece))
+        undecodable(bytes, *bad, position);
+    out += piece;
+}
+
 std::string decode_cp1254(std::string_view bytes) {
     std::string out;
-    const std::optional<size_t> bad = Converter("UTF-8", "CP1254").convert(bytes, out);
-    if (!bad) return out;
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02x", static_cast<unsigned char>(bytes[*bad]));
-    throw UnicodeDecodeError(std::string("'cp1254' codec can't decode byte ") + hex + " in position " +
-                             std::to_string(*bad));
+    if (const std::optional<size_t> bad = Converter("UTF-8", "CP1254").convert(bytes, out)) undecodable(bytes, *bad, 0);
+    return out;
 }
 
 }  // namespace tarvo::core

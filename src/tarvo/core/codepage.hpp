@@ -2,6 +2,7 @@
 // character the target cannot hold is an error, never replaced or dropped.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,10 @@ std::string encode_cp1254(std::string_view utf8);
 // `bytes` decoded from Windows-1254 to UTF-8. A byte the code page does not define throws
 // UnicodeDecodeError "'cp1254' codec can't decode byte 0x81 in position 2" (its offset in `bytes`).
 std::string decode_cp1254(std::string_view bytes);
+
+// Appends the decoding of `bytes` to `out`, for a text decoded a piece at a time (every byte is one
+// character, so a text can be cut anywhere). `position` is the offset of bytes[0] in the whole
+// text, which the UnicodeDecodeError names as decode_cp1254 does.
+void decode_cp1254_append(std::string_view bytes, uint64_t position, std::string& out);
 
 }  // namespace tarvo::core

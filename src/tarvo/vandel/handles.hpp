@@ -33,6 +33,12 @@ public:
         return &h_;
     }
     explicit operator bool() const { return h_ != nullptr; }
+    // Gives the handle up to the caller, who destroys it.
+    T release() {
+        T h = h_;
+        h_ = nullptr;
+        return h;
+    }
     void reset() {
         if (h_) Destroy(&h_);
         h_ = nullptr;

@@ -256,6 +256,9 @@ bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<
         chunk.reset();
         if (on_chunk) on_chunk();
     }
+    // A streamed result ends early, without a chunk, when the statement fails part-way (a
+    // malformed line deep in a CSV file): the failure is on the result.
+    if (const char* msg = duckdb_result_error(&r)) fail(msg, kind_for(duckdb_result_error_type(&r)));
     return true;
 }
 
@@ -358,7 +361,7 @@ Vandel::Vandel(const std::string& path, Access access) : path_(path) {
 Vandel::~Vandel() { close(); }
 
 Vandel::Vandel(Vandel&& o) noexcept
-    : path_(std::move(o.path_)), db_(o.db_), con_(o.con_), memo_(std::move(o.memo_)) {
+    : path_(std::move(o.path_)), db_(o.db_), con_(o.con_), owns_db_(o.owns_db_), memo_(std::move(o.memo_)) {
     o.db_ = nullptr;
     o.con_ = nullptr;
 }
@@ -369,6 +372,7 @@ Vandel& Vandel::operator=(Vandel&& o) noexcept {
         path_ = std::move(o.path_);
         db_ = o.db_;
         con_ = o.con_;
+        owns_db_ = o.owns_db_;
         memo_ = std::move(o.memo_);
         o.db_ = nullptr;
         o.con_ = nullptr;
@@ -383,11 +387,19 @@ void Vandel::close() {
         duckdb_disconnect(&c);
         con_ = nullptr;
     }
-    if (db_) {
+    if (db_ && owns_db_) {
         duckdb_database d = as_db(db_);
         duckdb_close(&d);
-        db_ = nullptr;
     }
+    db_ = nullptr;
+}
+
+Vandel Vandel::another_connection() {
+    require_open();
+    duckdb_connection con = nullptr;
+    if (duckdb_connect(as_db(db_), &con) == DuckDBError)
+        fail("cannot connect to warehouse " + path_, ErrorKind::ConnectionException);
+    return Vandel(path_, db_, con);
 }
 
 void Vandel::require_open() const {
@@ -499,16 +511,16 @@ core::Table Vandel::query(std::string_view sql, const std::vector<core::Value>& 
 }
 
 void Vandel::for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
-                            const std::function<void(const core::Table&)>& on_chunk) {
+                            const std::function<void(core::Table&)>& on_chunk) {
     stream_chunks(sql, &list_param, on_chunk);
 }
 
-void Vandel::for_each_chunk(std::string_view sql, const std::function<void(const core::Table&)>& on_chunk) {
+void Vandel::for_each_chunk(std::string_view sql, const std::function<void(core::Table&)>& on_chunk) {
     stream_chunks(sql, nullptr, on_chunk);
 }
 
 void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
-                           const std::function<void(const core::Table&)>& on_chunk) {
+                           const std::function<void(core::Table&)>& on_chunk) {
     require_open();
     const std::string text(sql);
     Prepared p;
@@ -523,9 +535,11 @@ void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>*
     std::vector<core::Column> cols;
     std::vector<std::string> names;
     const bool read = read_chunks(r.get(), cols, names, [&] {
+        std::vector<core::Kind> kinds;
+        for (const core::Column& col : cols) kinds.push_back(col.kind());
         core::Table chunk = make_table(cols, names);
         on_chunk(chunk);
-        for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(chunk.column(c).kind());
+        for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(kinds[c]);
     });
     if (!read) unread_type();
 }
@@ -576,65 +590,104 @@ static std::string quote_ident(std::string_view name) {
 }
 
 void Vandel::run_with_out(const core::Table& out, std::string_view sql) {
-    require_open();
-    execute("DROP TABLE IF EXISTS temp.main.\"out\"");
+    OutTable table(*this, out);
+    table.append(out);
+    table.run(sql);
+}
+
+namespace {
+
+duckdb_appender as_appender(void* p) { return static_cast<duckdb_appender>(p); }
+
+// Throws the appender's error when the call failed.
+void check_append(duckdb_appender app, duckdb_state st) {
+    if (st != DuckDBError) return;
+    const ErrorData error(app ? duckdb_appender_error_data(app) : nullptr);
+    const char* msg = error ? duckdb_error_data_message(error.get()) : nullptr;
+    if (!msg) fail("append failed");
+    fail(msg, kind_for(duckdb_error_data_error_type(error.get())));
+}
+
+constexpr std::string_view kDropOut = "DROP TABLE IF EXISTS temp.main.\"out\"";
+
+}  // namespace
+
+OutTable::OutTable(Vandel& con, const core::Table& columns) : con_(con) {
+    con_.require_open();
+    con_.execute(kDropOut);
     std::string ddl = "CREATE TEMP TABLE \"out\" (";
-    for (size_t c = 0; c < out.ncols(); ++c) {
+    for (size_t c = 0; c < columns.ncols(); ++c) {
         if (c) ddl += ", ";
-        ddl += quote_ident(out.names()[c]) + " " + sql_type(out.column(c).kind());
+        ddl += quote_ident(columns.names()[c]) + " " + sql_type(columns.column(c).kind());
+        kinds_.push_back(columns.column(c).kind());
     }
     ddl += ")";
-    execute(ddl);
-    struct DropOut {
-        Vandel* self;
-        ~DropOut() {
-            try {
-                self->execute("DROP TABLE IF EXISTS temp.main.\"out\"");
-            } catch (...) {
-            }
-        }
-    } drop_out{this};
+    con_.execute(ddl);
+    Appender app;
+    const duckdb_state created = duckdb_appender_create_ext(as_con(con_.con_), "temp", "main", "out", app.out());
+    try {
+        check_append(app.get(), created);
+    } catch (...) {
+        drop_out();
+        throw;
+    }
+    appender_ = app.release();
+}
 
-    Appender appender;
-    const duckdb_state created = duckdb_appender_create_ext(as_con(con_), "temp", "main", "out", appender.out());
-    duckdb_appender app = appender.get();
-    auto check = [&](duckdb_state st) {
-        if (st == DuckDBError) {
-            const ErrorData error(app ? duckdb_appender_error_data(app) : nullptr);
-            const char* msg = error ? duckdb_error_data_message(error.get()) : nullptr;
-            if (!msg) fail("append failed");
-            fail(msg, kind_for(duckdb_error_data_error_type(error.get())));
-        }
-    };
-    check(created);
-    for (size_t r = 0; r < out.nrows(); ++r) {
-        for (size_t c = 0; c < out.ncols(); ++c) {
-            const core::Column& col = out.column(c);
+OutTable::~OutTable() {
+    if (appender_) {
+        duckdb_appender app = as_appender(appender_);
+        duckdb_appender_destroy(&app);
+    }
+    drop_out();
+}
+
+void OutTable::drop_out() noexcept {
+    try {
+        if (con_.is_open()) con_.execute(kDropOut);
+    } catch (...) {
+    }
+}
+
+void OutTable::append(const core::Table& rows) {
+    if (rows.ncols() != kinds_.size()) throw core::ValueError("out: a part with other columns than the table");
+    for (size_t c = 0; c < kinds_.size(); ++c)
+        if (rows.column(c).kind() != kinds_[c]) throw core::ValueError("out: a part with other column kinds than the table");
+    duckdb_appender app = as_appender(appender_);
+    for (size_t r = 0; r < rows.nrows(); ++r) {
+        for (size_t c = 0; c < rows.ncols(); ++c) {
+            const core::Column& col = rows.column(c);
             if (col.is_null(r)) {
-                check(duckdb_append_null(app));
+                check_append(app, duckdb_append_null(app));
                 continue;
             }
             switch (col.kind()) {
-                case core::Kind::boolean: check(duckdb_append_bool(app, col.bool_at(r))); break;
-                case core::Kind::i64: check(duckdb_append_int64(app, col.int_at(r))); break;
-                case core::Kind::f64: check(duckdb_append_double(app, col.double_at(r))); break;
+                case core::Kind::boolean: check_append(app, duckdb_append_bool(app, col.bool_at(r))); break;
+                case core::Kind::i64: check_append(app, duckdb_append_int64(app, col.int_at(r))); break;
+                case core::Kind::f64: check_append(app, duckdb_append_double(app, col.double_at(r))); break;
                 case core::Kind::str: {
                     const std::string& s = col.text_at(r);
-                    check(duckdb_append_varchar_length(app, s.data(), s.size()));
+                    check_append(app, duckdb_append_varchar_length(app, s.data(), s.size()));
                     break;
                 }
                 default: {
                     std::string s = col.text_form(r);
-                    check(duckdb_append_varchar_length(app, s.data(), s.size()));
+                    check_append(app, duckdb_append_varchar_length(app, s.data(), s.size()));
                     break;
                 }
             }
         }
-        check(duckdb_appender_end_row(app));
+        check_append(app, duckdb_appender_end_row(app));
     }
-    check(duckdb_appender_close(app));
-    appender.reset();
-    execute(sql);
+    rows_ += static_cast<int64_t>(rows.nrows());
+}
+
+void OutTable::run(std::string_view sql) {
+    Appender app(as_appender(appender_));
+    appender_ = nullptr;
+    check_append(app.get(), duckdb_appender_close(app.get()));
+    app.reset();
+    con_.execute(sql);
 }
 
 namespace {

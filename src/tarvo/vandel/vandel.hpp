@@ -52,6 +52,10 @@ public:
 
     // Closes the connection and the database; further calls throw. Safe to call twice.
     void close();
+    // A second connection to the same warehouse, for reading a result while this connection
+    // writes: a statement run on a connection ends the result that connection is streaming.
+    // Closing it leaves the warehouse open; it must be closed before this connection's close().
+    Vandel another_connection();
     bool is_open() const { return con_ != nullptr; }
     const std::string& path() const { return path_; }
 
@@ -64,10 +68,11 @@ public:
     // Runs a statement with one list parameter bound to $1 as a stream: `on_chunk` receives the
     // result a chunk of rows at a time (a few thousand rows), so memory does not grow with the
     // size of the result.
+    // `on_chunk` may take the chunk's columns apart.
     void for_each_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
-                        const std::function<void(const core::Table&)>& on_chunk);
+                        const std::function<void(core::Table&)>& on_chunk);
     // The same for a statement without parameters.
-    void for_each_chunk(std::string_view sql, const std::function<void(const core::Table&)>& on_chunk);
+    void for_each_chunk(std::string_view sql, const std::function<void(core::Table&)>& on_chunk);
     // The same results as row tuples.
     std::vector<Row> fetchall(std::string_view sql);
     std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);
@@ -102,11 +107,39 @@ public:
 private:
     void require_open() const;
     void stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
-                       const std::function<void(const core::Table&)>& on_chunk);
+                       const std::function<void(core::Table&)>& on_chunk);
+    friend class OutTable;
+    Vandel(const std::string& path, void* db, void* con) : path_(path), db_(db), con_(con), owns_db_(false) {}
     std::string path_;
     void* db_ = nullptr;   // duckdb_database
     void* con_ = nullptr;  // duckdb_connection
+    bool owns_db_ = true;  // false for another_connection()
     std::unordered_map<std::string, std::any> memo_;
+};
+
+// The temporary table "out" filled a part at a time: run_with_out for a table too large to hold
+// whole. The constructor creates "out" with the columns of `columns` (names and types as
+// run_with_out gives them; its rows are not appended); append() adds rows whose columns have the
+// same kinds, in the same order (ValueError otherwise); run() makes the appended rows visible and
+// runs one statement. The destructor drops "out", whether run() was reached or not.
+class OutTable {
+public:
+    OutTable(Vandel& con, const core::Table& columns);
+    ~OutTable();
+    OutTable(const OutTable&) = delete;
+    OutTable& operator=(const OutTable&) = delete;
+
+    void append(const core::Table& rows);
+    // Rows appended so far.
+    int64_t rows() const { return rows_; }
+    void run(std::string_view sql);
+
+private:
+    void drop_out() noexcept;
+    Vandel& con_;
+    void* appender_ = nullptr;  // duckdb_appender; null once run() closed it
+    std::vector<core::Kind> kinds_;
+    int64_t rows_ = 0;
 };
 
 // A transaction on one connection: begun by the constructor, made lasting by commit(). Leaving

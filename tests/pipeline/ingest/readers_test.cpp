@@ -137,6 +137,22 @@ TEST_F(ReadersTest, LongLinesAndQuotedLineBreaksAreRead) {
     EXPECT_EQ(t.column(0).text_at(2), longest);
 }
 
+// A line of the longest that starts in one of the CSV reader's buffers (about 32 MiB) and ends in
+// the next is read whole, by the parallel reader.
+TEST_F(ReadersTest, LongestLineAcrossTheReadersBuffers) {
+    const std::string filler = "1;" + std::string(1000, 'f') + "\n";
+    std::string text = "a;b\n";
+    while (text.size() < (size_t{24} << 20)) text += filler;
+    const size_t filler_rows = (text.size() - 4) / filler.size();
+    const std::string longest(kMaxRecordBytes - 3, 'y');
+    text += "2;" + longest + "\n3;end\n";
+    testing::write_bytes(dir / "across.csv", text);
+    core::Table t = read_text(con, dir / "across.csv", ';', Encoding::utf8);
+    ASSERT_EQ(t.nrows(), filler_rows + 2);
+    EXPECT_EQ(t.column(1).text_at(filler_rows), longest);
+    EXPECT_EQ(t.column(1).text_at(filler_rows + 1), "end");
+}
+
 // Damaged extracts fail with one line: the file, the line number and what is wrong, without
 // any of the file's content (firm names and amounts stay out of consoles and logs).
 TEST_F(ReadersTest, DamagedExtractsGiveOneLineWithoutTheirContent) {

@@ -66,12 +66,8 @@ std::optional<std::string> list_period(const fs::path& file) {
 }
 
 // A ';' read first; when it fails for any reason, a read with the separator detected.
-core::Table read_list(vandel::Vandel& con, const fs::path& file) {
-    try {
-        return read_text(con, file, ';', Encoding::cp1254, is_used_column);
-    } catch (const std::exception&) {
-        return read_text_detected(con, file, Encoding::cp1254, is_used_column);
-    }
+void read_list(vandel::Vandel& con, const fs::path& file, TableSink& sink) {
+    read_text_or_detected(con, file, ';', Encoding::cp1254, is_used_column, sink);
 }
 
 // A file without "Must No" is passed over.

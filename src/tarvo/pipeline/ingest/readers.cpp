@@ -3,10 +3,13 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <unordered_set>
+#include <vector>
 
 #include "tarvo/core/codepage.hpp"
 #include "tarvo/core/errors.hpp"
@@ -18,7 +21,9 @@ namespace tarvo::ingest {
 
 namespace {
 
-std::string read_bytes(const fs::path& file) {
+// The text of `file` in UTF-8. Windows-1254 is decoded a block at a time as it is read, so the
+// file's bytes and its decoded text are never both held whole.
+std::string decoded(const fs::path& file, Encoding enc) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "rb"), &std::fclose);
     if (!f) {
         if (errno == ENOENT) throw core::FileNotFoundError("No such file or directory: '" + core::path_text(file) + "'");
@@ -26,11 +31,25 @@ std::string read_bytes(const fs::path& file) {
     }
     std::string out;
     std::error_code ec;
-    auto size = fs::file_size(file, ec);
-    if (!ec) out.reserve(static_cast<size_t>(size));
-    std::array<char, 1 << 16> buf;
+    const uintmax_t size = fs::file_size(file, ec);
+    // Reserved, not touched: a Turkish letter takes two bytes in UTF-8.
+    if (!ec) out.reserve(static_cast<size_t>(enc == Encoding::utf8 ? size : size + size / 2));
+    std::vector<char> block(size_t{1} << 20);
+    uint64_t position = 0;
     size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0) out.append(buf.data(), n);
+    while ((n = std::fread(block.data(), 1, block.size(), f.get())) > 0) {
+        const std::string_view bytes(block.data(), n);
+        if (enc == Encoding::utf8) {
+            out += bytes;
+        } else {
+            try {
+                core::decode_cp1254_append(bytes, position, out);
+            } catch (const core::UnicodeDecodeError& e) {
+                throw core::UnicodeDecodeError("cannot read " + core::path_text(file) + ": " + e.what());
+            }
+        }
+        position += n;
+    }
     if (std::ferror(f.get())) throw core::OSError("cannot read " + core::path_text(file) + ": " + std::strerror(errno));
     return out;
 }
@@ -41,6 +60,11 @@ using core::TempDir;
 // The CSV reader's own limit sits a little above ours, which normalize_records enforces with an
 // error naming the line: the two count a line's bytes alike only up to its line end.
 constexpr size_t kLineSizeSlack = 64 * 1024;
+constexpr size_t kMaxLineSize = kMaxRecordBytes + kLineSizeSlack;
+// The CSV reader's buffer is 16 lines of the longest by default: 257 MiB for our line limit,
+// filled as far as the file goes, so a large extract was held whole once more. Two of the longest
+// lines make about the buffer the reader has at its default line limit.
+constexpr size_t kBufferSize = 2 * kMaxLineSize;
 
 void write_bytes(const fs::path& file, std::string_view text) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(file.c_str(), "wb"), &std::fclose);
@@ -131,10 +155,49 @@ std::string sep_literal(char sep) {
     return sql_string(std::string(1, sep));
 }
 
-// Reads UTF-8 delimited text (already in memory) through the warehouse's CSV reader.
+// Forwards to a sink and keeps the sink's own exception, so that a caller which turns read
+// failures into its own error, or reads again, lets the sink's failures pass unchanged.
+class GuardedSink final : public TableSink {
+public:
+    explicit GuardedSink(TableSink& inner) : inner_(inner) {}
+    void begin(const core::Table& columns) override {
+        guard([&] { inner_.begin(columns); });
+    }
+    void rows(core::Table& chunk) override {
+        guard([&] { inner_.rows(chunk); });
+    }
+    void rethrow_own() const {
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
+private:
+    template <class F>
+    void guard(F f) {
+        try {
+            f();
+        } catch (...) {
+            failure_ = std::current_exception();
+            throw;
+        }
+    }
+    TableSink& inner_;
+    std::exception_ptr failure_;
+};
+
+// Gathers the parts of a read into one table.
+class WholeTable final : public TableSink {
+public:
+    void begin(const core::Table& columns) override { table = columns; }
+    void rows(core::Table& chunk) override {
+        for (size_t c = 0; c < chunk.ncols(); ++c) table.column(c).append(chunk.column(c));
+    }
+    core::Table table;
+};
+
+// Reads UTF-8 delimited text (already in memory) through the warehouse's CSV reader into `sink`.
 // `text` is released once it is written out for the warehouse to read.
-core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::string text, char sep,
-                           const ColumnFilter& keep) {
+void read_utf8_text(vandel::Vandel& con, const fs::path& file, std::string text, char sep,
+                    const ColumnFilter& keep, TableSink& sink) {
     size_t pos = 0;
     if (text.starts_with("\xEF\xBB\xBF")) pos = 3;
     int64_t header_line = 1;
@@ -171,29 +234,28 @@ core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::strin
                       ", delim=" + sep_literal(sep) +
                       ", header=true, auto_detect=false, all_varchar=true, null_padding=true"
                       ", quote='\"', escape='\"', strict_mode=true, new_line='\\n'"
-                      ", max_line_size=" + std::to_string(kMaxRecordBytes + kLineSizeSlack) +
+                      ", max_line_size=" + std::to_string(kMaxLineSize) + ", buffer_size=" + std::to_string(kBufferSize) +
                       // The parallel reader cannot pad short rows when a quoted field spans lines.
                       (layout.quoted_line_breaks ? ", parallel=false" : "") +
                       ", nullstr=['', 'nan', 'None', 'NaN', '<NA>', 'NaT']"
                       ", columns=" + columns + ")";
+    core::Table columns_only;
+    for (size_t i : chosen) columns_only.set(names[i], core::Column(core::str));
+    GuardedSink guarded(sink);
+    guarded.begin(columns_only);
+    // The sink may write to `con` while the rows stream in: they are read on a connection of
+    // their own.
+    vandel::Vandel reader = con.another_connection();
     try {
-        core::Table read = con.query(sql);
-        core::Table t;
-        if (none_chosen) return t;
-        for (size_t k = 0; k < chosen.size(); ++k) t.set(names[chosen[k]], std::move(read.column(k)));
-        return t;
+        reader.for_each_chunk(sql, [&](core::Table& read) {
+            if (none_chosen) return;
+            core::Table t;
+            for (size_t k = 0; k < chosen.size(); ++k) t.set(names[chosen[k]], std::move(read.column(k)));
+            guarded.rows(t);
+        });
     } catch (const core::Error& e) {
+        guarded.rethrow_own();
         csv_reader_failure(file, e.what(), header_line);
-    }
-}
-
-std::string decoded(const fs::path& file, Encoding enc) {
-    std::string bytes = read_bytes(file);
-    if (enc == Encoding::utf8) return bytes;
-    try {
-        return core::decode_cp1254(bytes);
-    } catch (const core::UnicodeDecodeError& e) {
-        throw core::UnicodeDecodeError("cannot read " + core::path_text(file) + ": " + e.what());
     }
 }
 
@@ -237,14 +299,44 @@ char detect_separator(std::string_view text) {
     return best ? best : widest;
 }
 
-core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc, const ColumnFilter& keep) {
-    return read_utf8_text(con, file, decoded(file, enc), sep, keep);
+void read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc, const ColumnFilter& keep,
+               TableSink& sink) {
+    read_utf8_text(con, file, decoded(file, enc), sep, keep, sink);
 }
 
-core::Table read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc, const ColumnFilter& keep) {
+core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc, const ColumnFilter& keep) {
+    WholeTable whole;
+    read_text(con, file, sep, enc, keep, whole);
+    return std::move(whole.table);
+}
+
+namespace {
+
+void read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc, const ColumnFilter& keep,
+                        TableSink& sink) {
     std::string text = decoded(file, enc);
     const char sep = detect_separator(text);
-    return read_utf8_text(con, file, std::move(text), sep, keep);
+    read_utf8_text(con, file, std::move(text), sep, keep, sink);
+}
+
+}  // namespace
+
+core::Table read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc, const ColumnFilter& keep) {
+    WholeTable whole;
+    read_text_detected(con, file, enc, keep, whole);
+    return std::move(whole.table);
+}
+
+void read_text_or_detected(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc,
+                           const ColumnFilter& keep, TableSink& sink) {
+    GuardedSink guarded(sink);
+    try {
+        read_text(con, file, sep, enc, keep, guarded);
+        return;
+    } catch (const std::exception&) {
+        guarded.rethrow_own();
+    }
+    read_text_detected(con, file, enc, keep, sink);
 }
 
 core::Table read_parquet(vandel::Vandel& con, const fs::path& file) {
@@ -261,6 +353,14 @@ core::Table read_parquet(vandel::Vandel& con, const fs::path& file) {
             if (col.is_double_cell(i) && std::isnan(col.double_at(i))) col.set_null(i);
     }
     return t;
+}
+
+void read_parquet(vandel::Vandel& con, const fs::path& file, TableSink& sink) {
+    core::Table t = read_parquet(con, file);
+    core::Table columns_only;
+    for (size_t c = 0; c < t.ncols(); ++c) columns_only.set(t.names()[c], core::Column(t.column(c).kind()));
+    sink.begin(columns_only);
+    sink.rows(t);
 }
 
 }  // namespace tarvo::ingest

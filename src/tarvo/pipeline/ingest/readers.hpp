@@ -27,6 +27,18 @@ enum class Encoding { utf8, cp1254 };
 // not fetched). An empty filter keeps every column.
 using ColumnFilter = std::function<bool(std::string_view name)>;
 
+// Receives a read a part at a time, so a large file is never held whole: begin() with the
+// table's columns and no rows, before any row; then rows() with the rows in file order, a chunk
+// of a few thousand at a time, each chunk with the columns begin() saw (rows() may take it
+// apart). A reader that reads a file again after a failed read calls begin() again: whatever was
+// received before is then void.
+class TableSink {
+public:
+    virtual ~TableSink() = default;
+    virtual void begin(const core::Table& columns) = 0;
+    virtual void rows(core::Table& chunk) = 0;
+};
+
 // Reads a delimited text file with the first line as header. Every column is text; header names
 // are kept exactly as written; fields are not trimmed; an empty field and a field that is
 // exactly nan, None, NaN, <NA> or NaT is null. Short rows are padded with nulls, a row with more
@@ -37,6 +49,9 @@ using ColumnFilter = std::function<bool(std::string_view name)>;
 // An empty header name reads as "Unnamed: <position>", a repeated one gets ".1", ".2", ...
 core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc,
                       const ColumnFilter& keep = {});
+// The same read handed to `sink` in parts; an exception of the sink passes unchanged.
+void read_text(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc, const ColumnFilter& keep,
+               TableSink& sink);
 
 // The fallback read: like read_text, with the separator detected from the first lines of the
 // file (candidates ';' ',' tab '|': the one that splits the header and the next lines into the
@@ -44,11 +59,18 @@ core::Table read_text(vandel::Vandel& con, const fs::path& file, char sep, Encod
 core::Table read_text_detected(vandel::Vandel& con, const fs::path& file, Encoding enc,
                                const ColumnFilter& keep = {});
 
+// read_text with `sep` into `sink`; when that read fails for any reason (other than an exception
+// of the sink, which passes unchanged), the file is read again with read_text_detected.
+void read_text_or_detected(vandel::Vandel& con, const fs::path& file, char sep, Encoding enc,
+                           const ColumnFilter& keep, TableSink& sink);
+
 // The separator read_text_detected would use for this (decoded, UTF-8) content.
 char detect_separator(std::string_view text);
 
 // Reads a Parquet file with its stored types (integers exact, DECIMAL as double, BOOLEAN as
 // flag); a NaN in a floating-point column is null.
 core::Table read_parquet(vandel::Vandel& con, const fs::path& file);
+// The same table handed to `sink` (one chunk of every row).
+void read_parquet(vandel::Vandel& con, const fs::path& file, TableSink& sink);
 
 }  // namespace tarvo::ingest

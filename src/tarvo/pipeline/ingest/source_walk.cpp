@@ -1,5 +1,7 @@
 #include "tarvo/pipeline/ingest/source_walk.hpp"
 
+#include <exception>
+
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
@@ -86,26 +88,81 @@ int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view
     return static_cast<int64_t>(out.nrows());
 }
 
-core::Table read_comma_utf8(vandel::Vandel& con, const fs::path& file) {
-    return read_text(con, file, ',', Encoding::utf8);
+void read_comma_utf8(vandel::Vandel& con, const fs::path& file, TableSink& sink) {
+    read_text(con, file, ',', Encoding::utf8, {}, sink);
 }
+
+namespace {
+
+// One extract on its way to its brz_ table: each part of the read is prepared (muta, donem, the
+// source's columns) and appended to "out" as it arrives.
+class ExtractLoad final : public TableSink {
+public:
+    ExtractLoad(vandel::Vandel& con, const fs::path& file, std::string donem, const MutaFilter& muta_filter,
+                const PeriodFileSource& source)
+        : con_(con), file_(file), donem_(std::move(donem)), muta_filter_(muta_filter), source_(source) {}
+
+    void begin(const core::Table& columns) override {
+        out_.reset();
+        customer_column_.reset();
+        missing_column_ = nullptr;
+        try {
+            customer_column_ = source_.customer_column(columns, file_);
+        } catch (...) {
+            missing_column_ = std::current_exception();  // thrown once the read has succeeded
+            return;
+        }
+        // "out" takes its column types from the extract's columns, before any row arrives.
+        if (customer_column_) out_.emplace(con_, prepared(core::Table(columns)));
+    }
+
+    void rows(core::Table& chunk) override {
+        if (!out_) return;
+        const core::Table part = prepared(std::move(chunk));
+        if (part.nrows() > 0) out_->append(part);
+    }
+
+    // Appends the rows kept to the source's table with one statement; returns their number.
+    int64_t finish() {
+        if (missing_column_) std::rethrow_exception(missing_column_);
+        if (!out_ || out_->rows() == 0) return 0;
+        const int64_t n = out_->rows();
+        out_->run("INSERT INTO " + std::string(source_.table) + " SELECT * FROM out");
+        out_.reset();
+        return n;
+    }
+
+private:
+    core::Table prepared(core::Table df) const {
+        df = prepare_mutas(std::move(df), *customer_column_, muta_filter_);
+        const size_t n = df.nrows();
+        core::Table out = make_out({{"muta", *take_column(df, "muta")}, {"donem", constant_text(donem_, n)}});
+        if (source_.add_columns) source_.add_columns(df, *customer_column_, out);
+        return out;
+    }
+
+    vandel::Vandel& con_;
+    const fs::path& file_;
+    const std::string donem_;
+    const MutaFilter& muta_filter_;
+    const PeriodFileSource& source_;
+    std::optional<std::string> customer_column_;
+    std::exception_ptr missing_column_;
+    std::optional<vandel::OutTable> out_;
+};
+
+}  // namespace
 
 void ingest_period_files(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter,
                          const PeriodFileSource& source) {
     if (skip_missing_dir(dir, source.dir_key)) return;
     int64_t total = 0;
     for (const fs::path& file : core::sorted_glob(dir, source.file_pattern)) {
-        const std::optional<std::string> donem = source.period(file);
+        std::optional<std::string> donem = source.period(file);
         if (!donem) continue;
-        core::Table df = source.read(con, file);
-        const std::optional<std::string> customer_column = source.customer_column(df, file);
-        if (!customer_column) continue;
-        df = prepare_mutas(std::move(df), *customer_column, muta_filter);
-        const size_t n = df.nrows();
-        if (n == 0) continue;
-        core::Table out = make_out({{"muta", *take_column(df, "muta")}, {"donem", constant_text(*donem, n)}});
-        if (source.add_columns) source.add_columns(df, *customer_column, out);
-        total += append_out(con, out, source.table);
+        ExtractLoad load(con, file, std::move(*donem), muta_filter, source);
+        source.read(con, file, load);
+        total += load.finish();
     }
     print_row_count(source.table, total);
 }

@@ -14,6 +14,7 @@
 
 #include "tarvo/core/column.hpp"
 #include "tarvo/core/table.hpp"
+#include "tarvo/pipeline/ingest/readers.hpp"
 #include "tarvo/pipeline/ingest/sources.hpp"
 
 namespace tarvo::vandel {
@@ -57,8 +58,8 @@ std::optional<core::Column> take_column(core::Table& df, std::string_view name);
 // Returns the number of rows appended.
 int64_t append_out(vandel::Vandel& con, const core::Table& out, std::string_view table);
 
-// A comma-separated UTF-8 extract, every column as text.
-core::Table read_comma_utf8(vandel::Vandel& con, const fs::path& file);
+// A comma-separated UTF-8 extract, every column as text, into `sink`.
+void read_comma_utf8(vandel::Vandel& con, const fs::path& file, TableSink& sink);
 
 // A source of one extract per period, as data: what differs between such sources.
 struct PeriodFileSource {
@@ -67,12 +68,16 @@ struct PeriodFileSource {
     std::string_view table;         // brz_ table appended to, named by the count line
     // The period of an extract; nothing passes the file over.
     std::optional<std::string> (*period)(const fs::path& file);
-    core::Table (*read)(vandel::Vandel& con, const fs::path& file);
-    // The customer number column of a read extract; nothing passes the file over. A source
-    // that needs a column the extract lacks ends the run here (missing_column).
+    // Reads an extract into `sink` (readers.hpp).
+    void (*read)(vandel::Vandel& con, const fs::path& file, TableSink& sink);
+    // The customer number column of an extract with the columns of `df`; nothing passes the
+    // file over. A source that needs a column the extract lacks ends the run (missing_column)
+    // once the extract is read: a read failure is reported first.
     std::optional<std::string> (*customer_column)(const core::Table& df, const fs::path& file);
-    // Adds the columns that follow muta and donem to `out`, from the prepared table `df`
-    // (its `muta` already moved to `out`), which it may take apart. Null: no further columns.
+    // Adds the columns that follow muta and donem to `out`, from the prepared rows `df` (their
+    // `muta` already moved to `out`), which it may take apart. It sees the extract's rows a part
+    // at a time, and once its columns without rows: each column it adds must depend on its own
+    // row only and have the same kind on every call. Null: no further columns.
     void (*add_columns)(core::Table& df, std::string_view customer_column, core::Table& out);
 };
 
@@ -80,7 +85,8 @@ struct PeriodFileSource {
 // nothing else. Otherwise, for each file matching the pattern, in path order: its period, its
 // table, its customer number column, the muta preparation (cleaning.hpp); a file left without
 // rows adds nothing, any other gives one insert of (muta, donem, the source's columns). Then
-// "  <table>: <total> rows".
+// "  <table>: <total> rows". The rows of an extract reach "out" a part at a time, as they are
+// read: memory grows with the rows kept, not with the size of the file read.
 void ingest_period_files(vandel::Vandel& con, const fs::path& dir, const MutaFilter& muta_filter,
                          const PeriodFileSource& source);
 
