@@ -183,6 +183,8 @@ core::Table read_utf8_text(vandel::Vandel& con, const fs::path& file, std::strin
         for (size_t k = 0; k < chosen.size(); ++k) t.set(names[chosen[k]], std::move(read.column(k)));
         return t;
     } catch (const core::Error& e) {
+        // Running out of the engine's memory is no fault of the file: it keeps its kind.
+        if (e.kind() == core::ErrorKind::OutOfMemoryException) throw;
         csv_reader_failure(file, e.what(), header_line);
     }
 }
