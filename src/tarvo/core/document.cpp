@@ -114,7 +114,7 @@ Document Document::shared(Document d) {
     return s;
 }
 
-Document::Storage& Document::own() {
+Document::Storage& Document::writable() {
     if (v_.index() == kSharedIndex) {
         Storage copy = std::get<kSharedIndex>(v_)->v_;
         v_ = std::move(copy);
@@ -122,16 +122,16 @@ Document::Storage& Document::own() {
     return v_;
 }
 
-Dict& Document::as_dict() { return *expect<Box<Dict>>(own(), "a dict"); }
-const Dict& Document::as_dict() const { return *expect<Box<Dict>>(own(), "a dict"); }
-List& Document::as_list() { return *expect<Box<List>>(own(), "a list"); }
-const List& Document::as_list() const { return *expect<Box<List>>(own(), "a list"); }
-Table& Document::as_rows() { return *expect<Box<Table>>(own(), "a row table"); }
-const Table& Document::as_rows() const { return *expect<Box<Table>>(own(), "a row table"); }
-const std::string& Document::as_text() const { return expect<std::string>(own(), "a text"); }
-int64_t Document::as_int() const { return expect<int64_t>(own(), "an int"); }
-double Document::as_real() const { return expect<double>(own(), "a float"); }
-bool Document::as_bool() const { return expect<bool>(own(), "a bool"); }
+Dict& Document::as_dict() { return *expect<Box<Dict>>(writable(), "a dict"); }
+const Dict& Document::as_dict() const { return *expect<Box<Dict>>(readable(), "a dict"); }
+List& Document::as_list() { return *expect<Box<List>>(writable(), "a list"); }
+const List& Document::as_list() const { return *expect<Box<List>>(readable(), "a list"); }
+Table& Document::as_rows() { return *expect<Box<Table>>(writable(), "a row table"); }
+const Table& Document::as_rows() const { return *expect<Box<Table>>(readable(), "a row table"); }
+const std::string& Document::as_text() const { return expect<std::string>(readable(), "a text"); }
+int64_t Document::as_int() const { return expect<int64_t>(readable(), "an int"); }
+double Document::as_real() const { return expect<double>(readable(), "a float"); }
+bool Document::as_bool() const { return expect<bool>(readable(), "a bool"); }
 
 Value Document::to_value() const {
     switch (kind()) {

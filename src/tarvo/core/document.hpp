@@ -148,7 +148,7 @@ public:
     static Document shared(Document d);
 
     // The document's kind; a shared subtree has its target's kind.
-    DocKind kind() const { return static_cast<DocKind>(own().index()); }
+    DocKind kind() const { return static_cast<DocKind>(readable().index()); }
     bool is_null() const { return kind() == DocKind::null; }
     bool is_dict() const { return kind() == DocKind::dict; }
     bool is_list() const { return kind() == DocKind::list; }
@@ -189,10 +189,12 @@ public:
 
 private:
     static constexpr size_t kSharedIndex = std::variant_size_v<Storage> - 1;
-    // The storage that is read: the target's for a shared subtree.
-    const Storage& own() const { return v_.index() == kSharedIndex ? std::get<kSharedIndex>(v_)->v_ : v_; }
+    // The storage to read: the target's for a shared subtree.
+    const Storage& readable() const {
+        return v_.index() == kSharedIndex ? std::get<kSharedIndex>(v_)->v_ : v_;
+    }
     // The storage to write through: a shared subtree is first copied into this document.
-    Storage& own();
+    Storage& writable();
 
     Storage v_;
 };
