@@ -8,7 +8,7 @@
 //   query  the slim aggregate statement alone: once with its result left in the warehouse, once
 //          with its rows read and dropped (no index built);
 //   slim   _build_diag_index_slim on a fresh connection, then a second call on the same
-//          connection (the aggregate is remembered, only the document is built again).
+//          connection (the index is remembered and comes back shared).
 // Peak memory is VmHWM from /proc/self/status. Both phases pay the same warehouse costs, so
 // "slim peak - query peak" is what building the index costs the program beyond the warehouse.
 // With --dir D the warehouse is D/bench.duckdb and is kept: a later run with the same --dir (and
@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
             std::cout << "slim index: " << t1 << " s, " << tarvo::core::group_thousands(static_cast<int64_t>(index.size()))
                       << " firms; RSS at open " << mb(base) << ", peak " << mb(peak1)
                       << ", RSS holding the index " << mb(held1) << "\n";
-            std::cout << "slim index again (same connection, remembered aggregate): " << t3
+            std::cout << "slim index again (same connection, remembered index): " << t3
                       << " s; peak with both documents held " << mb(status_kb("VmHWM")) << "\n";
             if (!(index == again)) throw std::runtime_error("second index differs from the first");
         });

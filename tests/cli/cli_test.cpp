@@ -41,6 +41,18 @@ TEST(CommandLine, VersionAndHelp) {
     for (const char* cmd : {"ingest", "transform", "marts", "run", "verify", "demo"})
         EXPECT_NE(h.out.find(std::string("  ") + cmd + " "), std::string::npos) << cmd;
     EXPECT_EQ(run_tarvo({"marts", "--help"}).status, 0);
+    // Every command that opens the warehouse takes the engine's limits and shows their defaults.
+    std::vector<std::string> opening = {"ingest", "transform", "marts", "run", "verify", "demo"};
+#if TARVO_HAVE_PREDICTOR
+    opening.push_back("backtest");
+#endif
+    for (const std::string& cmd : opening) {
+        const Outcome help = run_tarvo({cmd, "--help"});
+        EXPECT_EQ(help.status, 0) << cmd;
+        for (const char* text : {"--memory-limit SIZE", "(default: half of this machine's memory, at most 1 GiB; here ",
+                                 "--threads N", "(default: one per core, at most 4; here "})
+            EXPECT_NE(help.out.find(text), std::string::npos) << cmd << ": " << text;
+    }
 }
 
 // A tree with one monitoring list holding a firm name, an old warehouse and a text file.
@@ -94,7 +106,8 @@ TEST_F(CommandLineMistake, OneLineHintAndNothingLost) {
         {{"frobnicate"}, 2,
          "tarvo: unknown command 'frobnicate' (commands: " + kCommands + ")\n"},
         {{"marts", db, "--sufix", "_x"}, 2, "tarvo marts: unknown option '--sufix' (did you mean --suffix?)\n"},
-        {{"marts", db, "--zzz"}, 2, "tarvo marts: unknown option '--zzz' (options: --help, --output-dir, --suffix, --no-predictor)\n"},
+        {{"marts", db, "--zzz"}, 2, "tarvo marts: unknown option '--zzz' (options: --help, --output-dir, --suffix, --no-predictor, "
+         "--memory-limit, --threads)\n"},
         {{"ingest", s}, 2, "tarvo ingest: DB_PATH is required\n"},
         {{"ingest", s, db, "extra"}, 2, "tarvo ingest: unexpected argument 'extra'\n"},
         {{"ingest", s, db, "--data-path", "nokey"}, 2, "tarvo ingest: --data-path wants KEY=DIR, got 'nokey'\n"},
@@ -105,6 +118,18 @@ TEST_F(CommandLineMistake, OneLineHintAndNothingLost) {
         {{"run", s, db, "--suffix", "_2025/12"}, 2,
          "tarvo run: --suffix: the file suffix '_2025/12' holds a path separator; output files stay in their "
          "directory\n"},
+        // The engine's limits, on every command that opens the warehouse.
+        {{"marts", db, "--memory-limit", "lots"}, 2,
+         "tarvo marts: --memory-limit: wants a size such as 512MB or 2GiB, got 'lots'\n"},
+        {{"ingest", s, db, "--memory-limit", "16MB"}, 2,
+         "tarvo ingest: --memory-limit: '16MB' is below the smallest limit, 64 MiB\n"},
+        {{"run", s, db, "--threads", "0"}, 2, "tarvo run: --threads: wants a whole number from 1 to 256, got '0'\n"},
+        {{"transform", db, "--threads", "two"}, 2,
+         "tarvo transform: --threads: wants a whole number from 1 to 256, got 'two'\n"},
+        {{"verify", db, "--memory-limit", "1G"}, 2,
+         "tarvo verify: --memory-limit: wants a size such as 512MB or 2GiB, got '1G'\n"},
+        {{"demo", "--dir", p("demo"), "--threads", "1.5"}, 2,
+         "tarvo demo: --threads: wants a whole number from 1 to 256, got '1.5'\n"},
         // Errors of the command: status 1, a hint for the common mistakes.
         {{"ingest", "/no/such/dir", db}, 1, "tarvo: FileNotFoundError: source directory /no/such/dir does not exist\n"},
         {{"run", "/no/such/dir", db}, 1, "tarvo: FileNotFoundError: source directory /no/such/dir does not exist\n"},
@@ -163,6 +188,28 @@ TEST_F(CommandLineMistake, ForceReplacesAFileThatIsNotAWarehouse) {
     EXPECT_EQ(r.status, 0) << r.err;
     tarvo::vandel::Vandel con(notes, tarvo::vandel::Access::read_only);
     EXPECT_EQ(con.fetchall("SELECT COUNT(*) FROM brz_kik_izleme").at(0).at(0).as_int(), 2);
+}
+
+TEST_F(CommandLineMistake, EngineLimitsAreTakenByTheCommands) {
+    const Outcome r = run_tarvo({"ingest", src.string(), db, "--memory-limit", "512MiB", "--threads", "1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  brz_kik_izleme: 2 rows\n"), std::string::npos) << r.out;
+    // Too little for the engine's text reader: the failure says so, not that the file is bad, and
+    // the warehouse is kept.
+    const std::string before = tarvo::core::read_file(db);
+    const Outcome small = run_tarvo({"ingest", src.string(), db, "--memory-limit", "128MiB"});
+    EXPECT_EQ(small.status, 1);
+    EXPECT_TRUE(std::regex_match(
+        small.err, std::regex("tarvo: OutOfMemoryException: Out of Memory Error: could not allocate block of size "
+                              "[0-9.]+ MiB \\([^)]*/128\\.0 MiB used\\)\n"
+                              "hint: the warehouse engine ran out of memory at its limit of 128 MiB; give it more "
+                              "with --memory-limit, or fewer --threads\n")))
+        << small.err;
+    EXPECT_TRUE(tarvo::core::read_file(db) == before);
+    // The verifier opens the warehouse read-only with them.
+    const Outcome v = run_tarvo({"verify", db, "--memory-limit", "1 GB", "--threads", "2"});
+    EXPECT_EQ(v.status, 0) << v.err;
+    EXPECT_NE(v.out.find("\n[GRUP 3] Runtime Kontrolleri\n"), std::string::npos) << v.out;
 }
 
 // Filter lines are customer numbers in any written form; other lines are counted and the first shown.

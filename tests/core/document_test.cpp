@@ -5,6 +5,8 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
@@ -80,6 +82,43 @@ TEST(Document, KindTestAndRowsEquality) {
     EXPECT_TRUE(Document::rows(t) == as_list);
     Table back = rows_to_table(as_list);
     EXPECT_EQ(back.at(0, "muta"), Value("1"));
+}
+
+// A shared subtree reads as the document it holds, and a write through any holder changes that
+// holder only.
+TEST(Document, SharedSubtreeKeepsValueSemantics) {
+    const std::string plain = to_json(sample(), JsonStyle::compact);
+    struct Write {
+        const char* name;
+        void (*apply)(Document&);
+        std::string after;  // the written holder's "z" member, compact
+    };
+    const std::vector<Write> writes = {
+        {"set a key", [](Document& d) { d["z"].set("c", Document(int64_t{3})); },
+         R"({"b":[1,2.0,null],"a":"şü\"\\\n\u0001","c":3})"},
+        {"append to a list", [](Document& d) { d["z"]["b"].as_list().push_back(Document("x")); },
+         R"({"b":[1,2.0,null,"x"],"a":"şü\"\\\n\u0001"})"},
+        {"replace the subtree", [](Document& d) { d.set("z", Document(int64_t{0})); }, "0"},
+    };
+    for (const Write& w : writes) {
+        SCOPED_TRACE(w.name);
+        // The same subtree under two parents, and the whole tree shared by two holders.
+        Dict parent;
+        parent.set("x", Document::shared(sample()));
+        parent.set("y", parent.at("x"));
+        Document first = Document::shared(Document(std::move(parent)));
+        Document second = first;
+        EXPECT_EQ(first.kind(), DocKind::dict);
+        EXPECT_EQ(Document::shared(first).kind(), DocKind::dict);
+        EXPECT_TRUE(first == second);
+        EXPECT_EQ(to_json(first, JsonStyle::compact), "{\"x\":" + plain + ",\"y\":" + plain + "}");
+
+        w.apply(first["x"]);
+        EXPECT_EQ(to_json(first["x"]["z"], JsonStyle::compact), w.after);
+        EXPECT_EQ(to_json(first["y"], JsonStyle::compact), plain);
+        EXPECT_EQ(to_json(second, JsonStyle::compact), "{\"x\":" + plain + ",\"y\":" + plain + "}");
+        EXPECT_FALSE(first == second);
+    }
 }
 
 TEST(Files, AtomicReplaceAndSortedGlob) {

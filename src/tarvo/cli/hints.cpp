@@ -3,6 +3,7 @@
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/text.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 
 namespace tarvo::cli {
 
@@ -34,6 +35,10 @@ std::optional<std::string> hint_for(const Invocation& call, const std::exception
         return "hint: create the directory first: mkdir -p " + core::path_text(db_dir);
     if (kind == ErrorKind::FileExistsError && builds)
         return "hint: name a new file or an existing warehouse, or add --force to replace " + db;
+    if (kind == ErrorKind::OutOfMemoryException)
+        return "hint: the warehouse engine ran out of memory at its limit of " +
+               vandel::memory_size_text(vandel::engine_settings().memory_limit_bytes) +
+               "; give it more with --memory-limit, or fewer --threads";
     if (kind == ErrorKind::FileExistsError && call.command == "demo")
         return "hint: give another --dir, or move that directory's files away first";
     return std::nullopt;

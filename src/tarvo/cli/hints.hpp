@@ -21,7 +21,7 @@ struct Invocation {
 //   a directory as the warehouse (IsADirectoryError)
 //   a warehouse not built yet    (transform/marts on a missing file)
 //   a missing warehouse directory, a DB_PATH file that is not a warehouse, a demo directory
-//   holding other files
+//   holding other files, the warehouse engine out of memory
 std::optional<std::string> hint_for(const Invocation& call, const std::exception& error);
 
 }  // namespace tarvo::cli

@@ -27,6 +27,7 @@
 #include "tarvo/pipeline/dalmer/transforms.hpp"
 #include "tarvo/pipeline/ingest/driver.hpp"
 #include "tarvo/pipeline/marts/driver.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 #include "tarvo/version.hpp"
 
@@ -53,6 +54,40 @@ struct MartsArgs {
     std::string suffix;
     bool no_predictor = false;
 };
+
+// The warehouse engine's limits, on every command that opens the warehouse.
+struct EngineArgs {
+    std::optional<std::string> memory_limit;
+    std::optional<std::string> threads;
+};
+
+void add_engine_options(CLI::App* cmd, EngineArgs& args) {
+    const vandel::EngineSettings here = vandel::default_engine_settings();
+    cmd->add_option("--memory-limit", args.memory_limit,
+                    "memory the warehouse engine may use, e.g. 512MB or 2GiB (default: half of this machine's "
+                    "memory, at most 1 GiB; here " + vandel::memory_size_text(here.memory_limit_bytes) + ")")
+        ->type_name("SIZE");
+    cmd->add_option("--threads", args.threads,
+                    "threads the warehouse engine may use (default: one per core, at most 4; here " +
+                        std::to_string(here.threads) + ")")
+        ->type_name("N");
+}
+
+// Puts the engine options in force; a bad value is a mistake in the command line.
+void apply_engine_args(const EngineArgs& args) {
+    vandel::EngineSettings settings = vandel::default_engine_settings();
+    try {
+        if (args.memory_limit) settings.memory_limit_bytes = vandel::parse_memory_limit(*args.memory_limit);
+    } catch (const core::ValueError& e) {
+        throw UsageError(std::string("--memory-limit: ") + e.what());
+    }
+    try {
+        if (args.threads) settings.threads = vandel::parse_threads(*args.threads);
+    } catch (const core::ValueError& e) {
+        throw UsageError(std::string("--threads: ") + e.what());
+    }
+    vandel::set_engine_settings(settings);
+}
 
 void add_ingest_options(CLI::App* cmd, IngestArgs& args) {
     cmd->add_option("--data-path", args.data_paths,
@@ -187,6 +222,7 @@ int main(int argc, char** argv) {
 
     IngestArgs ingest_args;
     MartsArgs marts_args;
+    EngineArgs engine_args;
     std::string source_dir, db_path, verify_db = "db/ovik.duckdb";
     demo::DemoOptions demo_options;
     std::string demo_dir = demo_options.dir.string();
@@ -195,13 +231,16 @@ int main(int argc, char** argv) {
     ingest_cmd->add_option("SOURCE_DIR", source_dir, "root directory of the source extracts")->required();
     ingest_cmd->add_option("DB_PATH", db_path, "warehouse file, replaced when the ingest succeeds")->required();
     add_ingest_options(ingest_cmd, ingest_args);
+    add_engine_options(ingest_cmd, engine_args);
 
     auto* transform_cmd = app.add_subcommand("transform", "build the silver tables from the bronze tables");
     transform_cmd->add_option("DB_PATH", db_path, "warehouse file")->required();
+    add_engine_options(transform_cmd, engine_args);
 
     auto* marts_cmd = app.add_subcommand("marts", "build the marts, write their files and the dashboards");
     marts_cmd->add_option("DB_PATH", db_path, "warehouse file")->required();
     add_marts_options(marts_cmd, marts_args);
+    add_engine_options(marts_cmd, engine_args);
 
     auto* run_cmd = app.add_subcommand("run", "ingest, silver step and marts in order");
     run_cmd->add_option("SOURCE_DIR", source_dir, "root directory of the source extracts")->required();
@@ -209,20 +248,24 @@ int main(int argc, char** argv) {
         ->required();
     add_ingest_options(run_cmd, ingest_args);
     add_marts_options(run_cmd, marts_args);
+    add_engine_options(run_cmd, engine_args);
 
 #if TARVO_HAVE_PREDICTOR
     BacktestArgs backtest_args;
     auto* backtest_cmd = add_backtest_command(app, db_path, backtest_args);
+    add_engine_options(backtest_cmd, engine_args);
 #endif
 
     auto* verify_cmd = app.add_subcommand("verify", "check this installation and a warehouse (exit status 1 on a failure)");
     verify_cmd->add_option("DB_PATH", verify_db, "warehouse file to check read-only")->capture_default_str();
+    add_engine_options(verify_cmd, engine_args);
 
     auto* demo_cmd = app.add_subcommand("demo", "generate a sample source tree and run the whole pipeline on it");
     demo_cmd->add_option("--dir", demo_dir, "directory for the sample (source/, db/, outputs/)")->capture_default_str();
     demo_cmd->add_option("--firms", demo_options.firms, "number of firms")->capture_default_str()->check(CLI::PositiveNumber);
     demo_cmd->add_option("--periods", demo_options.periods, "number of monthly periods")->capture_default_str()->check(CLI::Range(2, 60));
     demo_cmd->add_option("--seed", demo_options.seed, "random seed")->capture_default_str();
+    add_engine_options(demo_cmd, engine_args);
 
     // Unknown arguments are reported by us, with the closest known word.
     for (CLI::App* cmd : app.get_subcommands({})) cmd->allow_extras();
@@ -243,6 +286,7 @@ int main(int argc, char** argv) {
         for (const CLI::App* cmd : app.get_subcommands()) reject_extras(*cmd);
         data_paths = parse_data_paths(ingest_args.data_paths);
         check_suffix(marts_args.suffix);
+        apply_engine_args(engine_args);
     } catch (const CLI::Success& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {

@@ -107,16 +107,31 @@ static const T& expect(const Document::Storage& v, const char* what) {
     throw TypeError(std::string("document is not ") + what);
 }
 
-Dict& Document::as_dict() { return *expect<Box<Dict>>(v_, "a dict"); }
-const Dict& Document::as_dict() const { return *expect<Box<Dict>>(v_, "a dict"); }
-List& Document::as_list() { return *expect<Box<List>>(v_, "a list"); }
-const List& Document::as_list() const { return *expect<Box<List>>(v_, "a list"); }
-Table& Document::as_rows() { return *expect<Box<Table>>(v_, "a row table"); }
-const Table& Document::as_rows() const { return *expect<Box<Table>>(v_, "a row table"); }
-const std::string& Document::as_text() const { return expect<std::string>(v_, "a text"); }
-int64_t Document::as_int() const { return expect<int64_t>(v_, "an int"); }
-double Document::as_real() const { return expect<double>(v_, "a float"); }
-bool Document::as_bool() const { return expect<bool>(v_, "a bool"); }
+Document Document::shared(Document d) {
+    if (d.v_.index() == kSharedIndex) return d;
+    Document s;
+    s.v_ = std::make_shared<const Document>(std::move(d));
+    return s;
+}
+
+Document::Storage& Document::writable() {
+    if (v_.index() == kSharedIndex) {
+        Storage copy = std::get<kSharedIndex>(v_)->v_;
+        v_ = std::move(copy);
+    }
+    return v_;
+}
+
+Dict& Document::as_dict() { return *expect<Box<Dict>>(writable(), "a dict"); }
+const Dict& Document::as_dict() const { return *expect<Box<Dict>>(readable(), "a dict"); }
+List& Document::as_list() { return *expect<Box<List>>(writable(), "a list"); }
+const List& Document::as_list() const { return *expect<Box<List>>(readable(), "a list"); }
+Table& Document::as_rows() { return *expect<Box<Table>>(writable(), "a row table"); }
+const Table& Document::as_rows() const { return *expect<Box<Table>>(readable(), "a row table"); }
+const std::string& Document::as_text() const { return expect<std::string>(readable(), "a text"); }
+int64_t Document::as_int() const { return expect<int64_t>(readable(), "an int"); }
+double Document::as_real() const { return expect<double>(readable(), "a float"); }
+bool Document::as_bool() const { return expect<bool>(readable(), "a bool"); }
 
 Value Document::to_value() const {
     switch (kind()) {
@@ -154,6 +169,9 @@ static Document row_as_dict(const Table& t, size_t r) {
 }
 
 bool Document::operator==(const Document& o) const {
+    if (v_.index() == kSharedIndex && o.v_.index() == kSharedIndex &&
+        std::get<kSharedIndex>(v_) == std::get<kSharedIndex>(o.v_))
+        return true;
     if (is_rows() || o.is_rows()) {
         if (!(is_rows() || is_list()) || !(o.is_rows() || o.is_list())) return false;
         if (size() != o.size()) return false;

@@ -5,6 +5,12 @@
 //
 // Documents have value semantics: copying copies the tree (containers are boxed, so a
 // Document is small). Builders return new documents; in-place changes go through references.
+//
+// A subtree may be shared (Document::shared): many documents then hold one read-only copy of
+// it, which is how a document made of few distinct parts stays small (a slim diagnostic index
+// has hundreds of thousands of period entries but only as many distinct ones as there are
+// distinct group lists). A shared subtree reads like any other; the first write through a
+// holder gives that holder its own copy, so value semantics hold.
 #pragma once
 
 #include <cstdint>
@@ -111,8 +117,9 @@ using List = std::vector<Document>;
 
 class Document {
 public:
+    // The alternatives in DocKind order, then a shared subtree, which reads as its target.
     using Storage = std::variant<Null, bool, int64_t, double, std::string, Box<List>, Box<Dict>,
-                                 Box<Table>>;
+                                 Box<Table>, std::shared_ptr<const Document>>;
 
     Document() = default;
     Document(Null) {}
@@ -136,8 +143,12 @@ public:
     static Document of(const Value& v);
     static Document empty_dict() { return Document(Dict{}); }
     static Document empty_list() { return Document(List{}); }
+    // `d` as a subtree that copies of the result share instead of copying (see above). Sharing
+    // an already shared document shares its target.
+    static Document shared(Document d);
 
-    DocKind kind() const { return static_cast<DocKind>(v_.index()); }
+    // The document's kind; a shared subtree has its target's kind.
+    DocKind kind() const { return static_cast<DocKind>(readable().index()); }
     bool is_null() const { return kind() == DocKind::null; }
     bool is_dict() const { return kind() == DocKind::dict; }
     bool is_list() const { return kind() == DocKind::list; }
@@ -173,12 +184,18 @@ public:
         return as_dict().set(key, std::move(value));
     }
 
-    const Storage& storage() const { return v_; }
-
     // Deep, kind-sensitive equality (a row table equals a list of equal mappings).
     bool operator==(const Document& o) const;
 
 private:
+    static constexpr size_t kSharedIndex = std::variant_size_v<Storage> - 1;
+    // The storage to read: the target's for a shared subtree.
+    const Storage& readable() const {
+        return v_.index() == kSharedIndex ? std::get<kSharedIndex>(v_)->v_ : v_;
+    }
+    // The storage to write through: a shared subtree is first copied into this document.
+    Storage& writable();
+
     Storage v_;
 };
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/error_text.hpp"
 #include "tarvo/vandel/handles.hpp"
 
@@ -340,6 +341,12 @@ Vandel::Vandel(const std::string& path, Access access) : path_(path) {
     Config config;
     if (duckdb_create_config(config.out()) == DuckDBError) fail("cannot create warehouse configuration");
     if (access == Access::read_only) duckdb_set_config(config.get(), "access_mode", "READ_ONLY");
+    const EngineSettings& engine = engine_settings();
+    const std::string memory_limit = std::to_string(engine.memory_limit_bytes) + " bytes";
+    const std::string threads = std::to_string(engine.threads);
+    if (duckdb_set_config(config.get(), "memory_limit", memory_limit.c_str()) == DuckDBError ||
+        duckdb_set_config(config.get(), "threads", threads.c_str()) == DuckDBError)
+        fail("cannot apply the engine's memory limit and threads", ErrorKind::InvalidConfigurationException);
     duckdb_database db = nullptr;
     char* err = nullptr;
     duckdb_state st = duckdb_open_ext(path.c_str(), &db, config.get(), &err);

@@ -42,7 +42,8 @@ using Row = std::vector<core::Value>;
 
 class Vandel {
 public:
-    // Opens (and for read_write, creates) the warehouse at `path`; WarehouseError on failure.
+    // Opens (and for read_write, creates) the warehouse at `path` with the engine settings in
+    // force (engine_settings.hpp); WarehouseError on failure.
     explicit Vandel(const std::string& path, Access access = Access::read_write);
     ~Vandel();
     Vandel(Vandel&& o) noexcept;

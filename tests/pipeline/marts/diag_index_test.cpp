@@ -177,6 +177,29 @@ TEST(DiagIndexSlim, AggregatesOncePerConnectionAndPrintsEachTime) {
                                                          "  [DIAG] slim: 3 firma, 3 firma×dönem"}));
 }
 
+// Periods with equal group lists share one entry, and the second request returns the first
+// index again: a change a caller makes to its index reaches neither the other periods nor the
+// other request's index.
+TEST(DiagIndexSlim, SharedEntriesAndRequestsStayApartWhenOneIsChanged) {
+    Vandel con(":memory:");
+    con.execute(std::string(kFindings) +
+                "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES "
+                "(1, '2401', 'K', 'G1', 1), (1, '2402', 'K', 'G1', 1), (2, '2401', 'K', 'G1', 1)");
+    const std::string index = R"({"1":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]},)"
+                              R"("2402":{"bulgular":[],"yeni_gruplar":["G1"]}},)"
+                              R"("2":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}}})";
+    core::ConsoleCapture cap;
+    Document first = _build_diag_index_slim(con);
+    ASSERT_EQ(compact(first), index);
+    first["1"]["2401"]["yeni_gruplar"].as_list().push_back(Document("G9"));
+    first["1"]["2401"]["bulgular"].as_list().push_back(Document("f"));
+    first.set("3", Document::empty_dict());
+    EXPECT_EQ(compact(first), R"({"1":{"2401":{"bulgular":["f"],"yeni_gruplar":["G1","G9"]},)"
+                              R"("2402":{"bulgular":[],"yeni_gruplar":["G1"]}},)"
+                              R"("2":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}},"3":{}})");
+    EXPECT_EQ(compact(_build_diag_index(con)), index);
+}
+
 // Findings for the full index: firm 10 stored as a number, matched by its text.
 constexpr const char* kFullRows =
     "; INSERT INTO diag_eus_kapsam_diskalma VALUES "

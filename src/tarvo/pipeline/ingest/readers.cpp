@@ -255,6 +255,8 @@ void read_utf8_text(vandel::Vandel& con, const fs::path& file, std::string text,
         });
     } catch (const core::Error& e) {
         guarded.rethrow_own();
+        // Running out of the engine's memory is no fault of the file: it keeps its kind.
+        if (e.kind() == core::ErrorKind::OutOfMemoryException) throw;
         csv_reader_failure(file, e.what(), header_line);
     }
 }

@@ -34,7 +34,7 @@ Document rows_of(const core::Table& t) {
     for (size_t r = 0; r < t.nrows(); ++r) {
         core::Dict row;
         for (size_t c = 0; c < t.ncols(); ++c) row.set(t.names()[c], Document::of(t.column(c).get(r)));
-        rows.push_back(Document(std::move(row)));
+        rows.emplace_back(std::move(row));
     }
     return Document(std::move(rows));
 }

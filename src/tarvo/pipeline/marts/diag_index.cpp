@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -59,101 +58,6 @@ constexpr std::string_view kDetail =
     "WHERE d.yeni = 1\n"
     "ORDER BY d.muta, d.donem, d.katman, d.rowid";
 
-// The aggregated rows of one slim query, kept compact so that the connection's memo costs a few
-// dozen bytes per firm and period, and grouped by firm so that the index is built one firm at a
-// time (several times faster than visiting firms in the warehouse's scattered order).
-//
-// Only rows with at least one group are kept (the others add nothing to the index). Firms stand
-// in the order of their first kept row, and each firm's rows in arrival order, so the index
-// built from here is the one the rows would give in arrival order.
-struct SlimRows {
-    int64_t result_rows = 0;             // rows the query returned, kept or not
-    std::string firm_keys;               // muta text of every firm, back to back
-    std::vector<uint32_t> firm_key_ends;
-    std::vector<uint32_t> firm_row_ends;  // per firm: end of its rows below
-    std::string period_keys;             // donem text of every kept row, back to back
-    std::vector<uint32_t> period_key_ends;
-    std::vector<uint32_t> group_ends;    // per kept row: end of its labels in `group_ids`
-    std::vector<uint32_t> group_ids;     // indexes into `labels`
-    std::vector<Document> labels;        // distinct group labels, as fetched
-
-    size_t firms() const { return firm_key_ends.size(); }
-};
-
-uint32_t checked_offset(size_t n) {
-    if (n > std::numeric_limits<uint32_t>::max())
-        throw core::ValueError("diagnostic index result too large to hold");
-    return static_cast<uint32_t>(n);
-}
-
-void append_text_form(std::string& out, const Document& cell) {
-    if (cell.is_text()) out += cell.as_text();
-    else out += cell.to_value().text_form();
-}
-
-// Runs one slim query (muta, donem, gruplar) and keeps its rows as above.
-SlimRows fetch_slim(vandel::Vandel& con, std::string_view sql) {
-    // Kept rows in arrival order first, with their firm's number.
-    std::vector<uint32_t> row_firm;
-    std::string periods;
-    std::vector<uint32_t> period_ends;
-    std::vector<uint32_t> group_ends;
-    std::vector<uint32_t> group_ids;
-
-    SlimRows out;
-    std::unordered_map<std::string, uint32_t> firm_ids;
-    std::unordered_map<std::string, uint32_t> label_ids;
-    std::string key;
-    out.result_rows = con.for_each_row(sql, [&](std::vector<Document>& row) {
-        if (!row[2].is_list() || row[2].as_list().empty()) return;
-        key.clear();
-        append_text_form(key, row[0]);
-        auto [firm, new_firm] = firm_ids.try_emplace(key, checked_offset(out.firm_key_ends.size()));
-        if (new_firm) {
-            out.firm_keys += key;
-            out.firm_key_ends.push_back(checked_offset(out.firm_keys.size()));
-        }
-        row_firm.push_back(firm->second);
-        append_text_form(periods, row[1]);
-        period_ends.push_back(checked_offset(periods.size()));
-        for (const Document& g : row[2].as_list()) {
-            // A label's kind is part of its identity: the number 1 and the text "1" differ.
-            key.assign(1, static_cast<char>('0' + static_cast<int>(g.kind())));
-            append_text_form(key, g);
-            auto [label, new_label] = label_ids.try_emplace(key, checked_offset(out.labels.size()));
-            if (new_label) out.labels.push_back(g);
-            group_ids.push_back(label->second);
-        }
-        group_ends.push_back(checked_offset(group_ids.size()));
-    });
-    firm_ids = {};
-
-    // Stable counting sort of the kept rows by firm.
-    const size_t nfirms = out.firms();
-    std::vector<uint32_t> firm_start(nfirms + 1, 0);
-    for (uint32_t f : row_firm) ++firm_start[f + 1];
-    for (size_t f = 0; f < nfirms; ++f) firm_start[f + 1] += firm_start[f];
-    out.firm_row_ends.assign(firm_start.begin() + 1, firm_start.end());
-    std::vector<uint32_t> order(row_firm.size());
-    {
-        std::vector<uint32_t> next(firm_start.begin(), firm_start.end() - 1);
-        for (size_t r = 0; r < row_firm.size(); ++r) order[next[row_firm[r]]++] = static_cast<uint32_t>(r);
-    }
-    out.period_keys.reserve(periods.size());
-    out.period_key_ends.reserve(order.size());
-    out.group_ends.reserve(order.size());
-    out.group_ids.reserve(group_ids.size());
-    for (uint32_t r : order) {
-        const uint32_t p0 = r ? period_ends[r - 1] : 0;
-        out.period_keys.append(periods, p0, period_ends[r] - p0);
-        out.period_key_ends.push_back(checked_offset(out.period_keys.size()));
-        const uint32_t g0 = r ? group_ends[r - 1] : 0;
-        out.group_ids.insert(out.group_ids.end(), group_ids.begin() + g0, group_ids.begin() + group_ends[r]);
-        out.group_ends.push_back(checked_offset(out.group_ids.size()));
-    }
-    return out;
-}
-
 // A period entry with both lists empty.
 Document new_period_entry() {
     core::Dict e;
@@ -162,31 +66,79 @@ Document new_period_entry() {
     return Document(std::move(e));
 }
 
-Document slim_index_of(const SlimRows& rows) {
-    // Entries are copied from one template: a copy allocates its two keys' storage at once.
-    const Document blank_entry = new_period_entry();
-    const std::string_view firm_keys(rows.firm_keys), period_keys(rows.period_keys);
-    core::Dict index;
-    uint32_t firm_key_pos = 0, row = 0, period_pos = 0, group_pos = 0;
-    for (size_t f = 0; f < rows.firms(); ++f) {
-        core::Dict periods;
-        periods.reserve(rows.firm_row_ends[f] - row);
-        for (; row < rows.firm_row_ends[f]; ++row) {
-            std::string_view donem = period_keys.substr(period_pos, rows.period_key_ends[row] - period_pos);
-            period_pos = rows.period_key_ends[row];
-            Document* entry = periods.find(donem);
-            if (!entry) entry = &periods.set(donem, blank_entry);
-            core::List& groups = (*entry)["yeni_gruplar"].as_list();
-            groups.clear();
-            groups.reserve(rows.group_ends[row] - group_pos);
-            for (; group_pos < rows.group_ends[row]; ++group_pos)
-                groups.push_back(rows.labels[rows.group_ids[group_pos]]);
+void append_text_form(std::string& out, const Document& cell) {
+    if (cell.is_text()) out += cell.as_text();
+    else out += cell.to_value().text_form();
+}
+
+// The slim index's period entries, one shared entry per distinct group list: an index of
+// 800,000 firm periods holds a few hundred distinct lists, so each period costs its key and a
+// reference instead of its own mapping and lists (measured: about 300 bytes less per period).
+class PeriodEntries {
+public:
+    Document entry_for(const core::List& groups) {
+        // A label's kind is part of its identity: the number 1 and the text "1" differ.
+        key_.clear();
+        for (const Document& g : groups) {
+            label_.clear();
+            append_text_form(label_, g);
+            key_ += static_cast<char>('0' + static_cast<int>(g.kind()));
+            key_ += std::to_string(label_.size()) + ":" + label_;
         }
-        std::string_view muta = firm_keys.substr(firm_key_pos, rows.firm_key_ends[f] - firm_key_pos);
-        firm_key_pos = rows.firm_key_ends[f];
-        index.set(muta, Document(std::move(periods)));
+        auto [it, added] = by_groups_.try_emplace(key_);
+        if (added) {
+            Document entry = new_period_entry();
+            entry["yeni_gruplar"].as_list() = groups;
+            it->second = Document::shared(std::move(entry));
+        }
+        return it->second;
     }
-    return Document(std::move(index));
+
+private:
+    std::unordered_map<std::string, Document> by_groups_;
+    std::string key_, label_;
+};
+
+// One slim query made into the index, with the number of rows the query returned (kept or
+// not). The index is shared: the copies a caller gets cost nothing.
+struct SlimIndex {
+    Document index;
+    int64_t result_rows = 0;
+};
+
+// Runs one slim query (muta, donem, gruplar) and builds its index. Rows come ordered by muta,
+// so a firm's periods arrive together and are gathered before they go into the firm's mapping
+// (sized once); a firm that came back later would still be found and extended.
+SlimIndex build_slim(vandel::Vandel& con, std::string_view sql) {
+    PeriodEntries entries;
+    core::Dict index;
+    std::string firm_key, key;
+    std::vector<std::pair<std::string, Document>> firm_periods;
+    auto add_firm = [&] {
+        if (firm_periods.empty()) return;
+        Document* firm = index.find(firm_key);
+        if (!firm) firm = &index.set(firm_key, Document::empty_dict());
+        core::Dict& periods = firm->as_dict();
+        periods.reserve(periods.size() + firm_periods.size());
+        for (auto& [donem, entry] : firm_periods) periods.set(donem, std::move(entry));
+        firm_periods.clear();
+    };
+    SlimIndex out;
+    out.result_rows = con.for_each_row(sql, [&](std::vector<Document>& row) {
+        if (!row[2].is_list() || row[2].as_list().empty()) return;
+        key.clear();
+        append_text_form(key, row[0]);
+        if (key != firm_key) {
+            add_firm();
+            firm_key = key;
+        }
+        key.clear();
+        append_text_form(key, row[1]);
+        firm_periods.emplace_back(key, entries.entry_for(row[2].as_list()));
+    });
+    add_firm();
+    out.index = Document::shared(Document(std::move(index)));
+    return out;
 }
 
 bool table_exists(vandel::Vandel& con) { return con.query(kTableProbe).nrows() > 0; }
@@ -286,28 +238,28 @@ Document _build_diag_index_slim(vandel::Vandel& con) {
             return Document::empty_dict();
         }
 
-        // The aggregate (with its fallback) runs once per connection; the memo is keyed by the
-        // query chosen, so a table whose columns changed is aggregated afresh.
+        // The aggregate (with its fallback) runs once per connection and its index is kept in the
+        // connection's memo, keyed by the query chosen, so a table whose columns changed is
+        // aggregated afresh. A later call returns the same shared index.
         const std::string memo_key =
             std::string("tarvo.marts.diag_index_slim/") + (sql == kSlimByGroup ? "grup" : "katman");
-        std::shared_ptr<const SlimRows> rows;
+        std::shared_ptr<const SlimIndex> slim;
         if (std::any* kept = con.memo(memo_key))
-            if (auto* p = std::any_cast<std::shared_ptr<const SlimRows>>(kept)) rows = *p;
-        if (!rows) {
-            SlimRows fetched = fetch_slim(con, sql);
-            if (fetched.result_rows == 0) fetched = fetch_slim(con, kSlimFallback);
-            rows = std::make_shared<const SlimRows>(std::move(fetched));
-            con.set_memo(memo_key, rows);
+            if (auto* p = std::any_cast<std::shared_ptr<const SlimIndex>>(kept)) slim = *p;
+        if (!slim) {
+            SlimIndex built = build_slim(con, sql);
+            if (built.result_rows == 0) built = build_slim(con, kSlimFallback);
+            slim = std::make_shared<const SlimIndex>(std::move(built));
+            con.set_memo(memo_key, slim);
         }
 
-        if (rows->result_rows == 0) {
+        if (slim->result_rows == 0) {
             core::console().line("  [DIAG] Bulgu yok");
             return Document::empty_dict();
         }
-        Document index = slim_index_of(*rows);
-        core::console().line("  [DIAG] slim: " + std::to_string(index.size()) + " firma, " +
-                             std::to_string(rows->result_rows) + " firma×dönem");
-        return index;
+        core::console().line("  [DIAG] slim: " + std::to_string(slim->index.size()) + " firma, " +
+                             std::to_string(slim->result_rows) + " firma×dönem");
+        return slim->index;
     } catch (const std::exception& e) {
         core::console().line(std::string("  [DIAG] slim hata: ") + e.what());
         core::console().traceback(e, "_build_diag_index_slim");

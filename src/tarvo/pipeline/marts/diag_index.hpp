@@ -47,9 +47,11 @@ inline constexpr std::string_view kSlimByGroup =
 // that gives no rows, by COALESCE(grup, katman) over all findings. Rows with a null or empty
 // group list add nothing.
 //
-// The aggregate runs once per connection: its rows are kept in the connection's memo and a
-// later call on the same open connection builds the index from them (the probes run again).
-// Statements run on the connection for their effect (execute, executemany) discard the memo.
+// The index is built once per connection and kept in the connection's memo: a later call on the
+// same open connection runs the probes again and returns the same index, shared (both cost the
+// memory of one; writing through either gives it its own copy). Statements run on the
+// connection for their effect (execute, executemany) discard the memo. Period entries with
+// equal group lists are one shared entry.
 //
 // Prints one of
 //   "  [DIAG] Tablo yok, atlanıyor"              table missing
