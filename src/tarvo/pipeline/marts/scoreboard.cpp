@@ -80,7 +80,8 @@ List column_values(const Column& c) {
 }
 
 // Firm key -> base rows holding it (a firm appears once in dim_entity, but nothing breaks
-// when it appears twice: both rows get the firm's period values).
+// when it appears twice: both rows get the firm's period values). A firm's period rows usually
+// arrive one after another, so the last key looked up is remembered.
 class FirmRows {
 public:
     explicit FirmRows(const Column& keys) : next_(keys.size(), kNone) {
@@ -94,14 +95,19 @@ public:
         }
     }
     template <class F>
-    void for_each(const std::string& key, F&& f) const {
-        auto it = head_.find(key);
-        if (it == head_.end()) return;
-        for (size_t r = it->second; r != kNone; r = next_[r]) f(r);
+    void for_each(const std::string& key, F&& f) {
+        if (key != last_key_) {
+            auto it = head_.find(key);
+            last_key_ = key;
+            last_head_ = it == head_.end() ? kNone : it->second;
+        }
+        for (size_t r = last_head_; r != kNone; r = next_[r]) f(r);
     }
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
+    std::string last_key_;
+    size_t last_head_ = kNone;
     std::unordered_map<std::string, size_t> head_;
     std::vector<size_t> next_;
 };
@@ -140,6 +146,12 @@ Column clean_str_column(const Column& c) {
     out.reserve(c.size());
     for (size_t i = 0; i < c.size(); ++i) out.push_back(_clean_str(c.get(i)));
     return out;
+}
+
+// A column of few distinct texts (segments, branch names) with one stored copy of each.
+Column with_shared_texts(Column c) {
+    c.share_equal_texts();
+    return c;
 }
 
 // Not-a-number and infinite floating-point cells become null.
@@ -182,7 +194,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_lis
     const size_t np = period_text.size();
     PeriodPivot pivot{std::vector<std::vector<Column>>(3, std::vector<Column>(np, Column(core::mixed, n))),
                       std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
-    const FirmRows firm_rows(base_ids);
+    FirmRows firm_rows(base_ids);
     con.for_each_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom, key_list,
         [&](const Table& chunk) {
@@ -208,35 +220,43 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_lis
     return pivot;
 }
 
-// The firm's own columns, in key order: the firm key first, named "muta".
-Table firm_columns(const Table& base, bool has_dim_extra) {
+// The firm's own columns, in key order: the firm key first, named "muta". Each base column is
+// let go once it is converted, so the base rows and the scoreboard rows are never held whole
+// side by side.
+Table firm_columns(Table base, bool has_dim_extra) {
+    auto take = [&base](const char* name) {
+        Column c = std::move(base[name]);
+        base.drop(name);
+        return c;
+    };
     Table rows;
-    rows.set("muta", base["entity_id"]);
-    rows.set("unvan", clean_str_column(base["unvan"]));
-    rows.set("segment", clean_str_column(base["segment"]));
-    rows.set("sube_kodu", _safe_int_series(base["sube_kodu"]));
-    rows.set("sube_adi", clean_str_column(base["sube_adi"]));
-    rows.set("bolge_kodu", _safe_int_series(base["bolge_kodu"]));
-    rows.set("bolge_adi", clean_str_column(base["bolge_adi"]));
+    rows.set("muta", take("entity_id"));
+    rows.set("unvan", clean_str_column(take("unvan")));
+    rows.set("segment", with_shared_texts(clean_str_column(take("segment"))));
+    rows.set("sube_kodu", _safe_int_series(take("sube_kodu")));
+    rows.set("sube_adi", with_shared_texts(clean_str_column(take("sube_adi"))));
+    rows.set("bolge_kodu", _safe_int_series(take("bolge_kodu")));
+    rows.set("bolge_adi", with_shared_texts(clean_str_column(take("bolge_adi"))));
     if (has_dim_extra)
-        for (const char* name : kOptionalDimColumns) rows.set(name, base[name]);
+        for (const char* name : kOptionalDimColumns) rows.set(name, take(name));
     return rows;
 }
 
-// ovik<d>, r<d> and rd<d> per period: scores rebuilt, risks and risk changes as numbers.
+// ovik<d>, r<d> and rd<d> per period: scores rebuilt, risks and risk changes as numbers. Each
+// pivoted column is let go once converted.
 void add_period_columns(Table& rows, PeriodPivot& pivot, const std::vector<std::string>& period_text) {
     const size_t n = rows.nrows();
     for (size_t p = 0; p < period_text.size(); ++p) {
-        const Column& raw = pivot.values[0][p];
+        const Column raw = std::move(pivot.values[0][p]);
         Column score(core::mixed);
         score.reserve(n);
         for (size_t i = 0; i < n; ++i) score.push_back(score_cell(raw, i));
         rows.set("ovik" + period_text[p], std::move(score));
     }
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("r" + period_text[p], _safe_int_series(pivot.values[1][p]));
+        rows.set("r" + period_text[p], _safe_int_series(Column(std::move(pivot.values[1][p]))));
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("rd" + period_text[p], _safe_int_series(pivot.values[2][p]));
+        rows.set("rd" + period_text[p], _safe_int_series(Column(std::move(pivot.values[2][p]))));
 }
 
 // son_risk: the latest period's combined risk as a whole number, 0 when missing.
@@ -323,8 +343,9 @@ Document _build_scoreboard(vandel::Vandel& con) {
     for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
     PeriodPivot pivot = pivot_periods(con, key_list, base["entity_id"], period_text, son_text, has_depo);
+    key_list = {};  // the firm keys' last use
 
-    Table rows = firm_columns(base, has_dim_extra);
+    Table rows = firm_columns(std::move(base), has_dim_extra);
     add_period_columns(rows, pivot, period_text);
     const std::vector<int64_t> son_risk = latest_risk(rows, son_text);
     rows.set("son_risk", Column::of_i64({son_risk.begin(), son_risk.end()}));

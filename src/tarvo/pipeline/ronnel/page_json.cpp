@@ -56,6 +56,12 @@ void append_script_safe(std::string& out, std::string_view json) {
 }
 
 void append_json_text(std::string& out, std::string_view text) {
+    // Quoting adds none of the characters made script-safe, so a text without them (most names
+    // and keys) is quoted straight into the page.
+    if (text.find_first_of("<>&\xE2") == std::string_view::npos) {
+        core::append_json_quoted(out, text);
+        return;
+    }
     append_script_safe(out, core::json_quote(text));
 }
 
@@ -71,7 +77,10 @@ void append_json_cell(std::string& out, const core::Column& column, size_t row) 
             auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
             out.append(buf, end);
         } else if constexpr (std::is_same_v<T, double>) {
-            out += std::isfinite(v) ? core::format_double(v) : "null";
+            if (std::isfinite(v))
+                core::append_double(out, v);
+            else
+                out += "null";
         } else {
             append_json_text(out, v);
         }
