@@ -4,6 +4,7 @@
 // the whole vector once (at most three times over its life).
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -34,8 +35,15 @@ public:
     }
     void push_back(uint64_t word) {
         fit(word);
-        bytes_.resize(bytes_.size() + width_);
-        store(size() - 1, word);
+        if (width_ == 1) {
+            bytes_.push_back(static_cast<uint8_t>(word));
+            return;
+        }
+        uint8_t tmp[8];
+        std::memcpy(tmp, &word, sizeof word);
+        // The low bytes of the word, whichever end of it they are stored at.
+        const uint8_t* low = std::endian::native == std::endian::little ? tmp : tmp + (8 - width_);
+        bytes_.insert(bytes_.end(), low, low + width_);
     }
     void reserve(size_t n) { bytes_.reserve(n * width_); }
 

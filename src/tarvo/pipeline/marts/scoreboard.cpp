@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
-#include <unordered_map>
+#include <string_view>
 
 #include "tarvo/core/console.hpp"
 #include "tarvo/pipeline/marts/bands.hpp"
@@ -80,36 +80,40 @@ List column_values(const Column& c) {
 }
 
 // Firm key -> base rows holding it (a firm appears once in dim_entity, but nothing breaks
-// when it appears twice: both rows get the firm's period values). A firm's period rows usually
-// arrive one after another, so the last key looked up is remembered.
+// when it appears twice: both rows get the firm's period values). Every period row looks its
+// firm up, so this is an open-addressing table over the key column itself: a lookup touches one
+// slot and one key, where a node-based map chased several nodes.
 class FirmRows {
 public:
-    explicit FirmRows(const Column& keys) : next_(keys.size(), kNone) {
-        head_.reserve(keys.size());
+    explicit FirmRows(const Column& keys) : keys_(keys), next_(keys.size(), kNone) {
+        size_t capacity = 16;
+        while (capacity < 2 * keys.size()) capacity *= 2;
+        slots_.assign(capacity, kNone);
+        mask_ = capacity - 1;
         for (size_t i = keys.size(); i-- > 0;) {
-            auto [it, fresh] = head_.try_emplace(keys.text_at(i), i);
-            if (!fresh) {
-                next_[i] = it->second;
-                it->second = i;
-            }
+            size_t& first = slots_[find(keys.text_at(i))];
+            next_[i] = first;
+            first = i;
         }
     }
     template <class F>
-    void for_each(const std::string& key, F&& f) {
-        if (key != last_key_) {
-            auto it = head_.find(key);
-            last_key_ = key;
-            last_head_ = it == head_.end() ? kNone : it->second;
-        }
-        for (size_t r = last_head_; r != kNone; r = next_[r]) f(r);
+    void for_each(std::string_view key, F&& f) const {
+        for (size_t r = slots_[find(key)]; r != kNone; r = next_[r]) f(r);
     }
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
-    std::string last_key_;
-    size_t last_head_ = kNone;
-    std::unordered_map<std::string, size_t> head_;
+    // The slot holding the key's first row, or the empty slot where it would go.
+    size_t find(std::string_view key) const {
+        size_t s = std::hash<std::string_view>{}(key) & mask_;
+        while (slots_[s] != kNone && keys_.text_at(slots_[s]) != key) s = (s + 1) & mask_;
+        return s;
+    }
+
+    const Column& keys_;
     std::vector<size_t> next_;
+    std::vector<size_t> slots_;
+    size_t mask_ = 0;
 };
 
 // Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
@@ -194,7 +198,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_lis
     const size_t np = period_text.size();
     PeriodPivot pivot{std::vector<std::vector<Column>>(3, std::vector<Column>(np, Column(core::mixed, n))),
                       std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
-    FirmRows firm_rows(base_ids);
+    const FirmRows firm_rows(base_ids);
     con.for_each_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom, key_list,
         [&](const Table& chunk) {
