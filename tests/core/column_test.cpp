@@ -36,6 +36,12 @@ TEST(PackedWords, WidensOnlyAsFarAsNeededAndKeepsEveryWord) {
             pushed.push_back(static_cast<uint64_t>(c.words[i]));
             set.set(i, static_cast<uint64_t>(c.words[i]));
         }
+        std::vector<size_t> backwards;
+        for (size_t i = c.words.size(); i-- > 0;) backwards.push_back(i);
+        const PackedWords gathered = pushed.gather(backwards);
+        ASSERT_EQ(gathered.size(), c.words.size());
+        for (size_t i = 0; i < backwards.size(); ++i)
+            EXPECT_EQ(static_cast<int64_t>(gathered[i]), c.words[backwards[i]]) << "gathered " << i;
         EXPECT_EQ(pushed.width(), c.width);
         EXPECT_EQ(set.width(), c.width);
         ASSERT_EQ(pushed.size(), c.words.size());

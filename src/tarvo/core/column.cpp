@@ -249,16 +249,16 @@ Column Column::take_rows(const std::vector<size_t>& rows, std::vector<std::strin
     const bool whole_pool = texts_.size() <= rows.size();
     Column out(kind_);
     out.tags_.reserve(rows.size());
-    out.bits_.reserve(rows.size());
-    if (whole_pool) out.texts_ = movable_pool ? std::move(*movable_pool) : texts_;
-    for (size_t r : rows) {
-        out.tags_.push_back(tags_[r]);
-        if (tags_[r] == kText && !whole_pool) {
-            out.bits_.push_back(out.texts_.size());
-            out.texts_.push_back(texts_[bits_[r]]);
-        } else {
-            out.bits_.push_back(bits_[r]);
-        }
+    for (size_t r : rows) out.tags_.push_back(tags_[r]);
+    out.bits_ = bits_.gather(rows);
+    if (whole_pool) {
+        out.texts_ = movable_pool ? std::move(*movable_pool) : texts_;
+        return out;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (out.tags_[i] != kText) continue;
+        out.bits_.set(i, out.texts_.size());
+        out.texts_.push_back(texts_[bits_[rows[i]]]);
     }
     return out;
 }

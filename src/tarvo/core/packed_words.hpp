@@ -46,6 +46,19 @@ public:
         bytes_.insert(bytes_.end(), low, low + width_);
     }
     void reserve(size_t n) { bytes_.reserve(n * width_); }
+    // The words at the given positions, in that order, at this vector's width.
+    PackedWords gather(const std::vector<size_t>& positions) const {
+        PackedWords out;
+        out.width_ = width_;
+        out.bytes_.resize(positions.size() * width_);
+        switch (width_) {
+            case 1: gather_as<1>(positions, out.bytes_.data()); break;
+            case 2: gather_as<2>(positions, out.bytes_.data()); break;
+            case 4: gather_as<4>(positions, out.bytes_.data()); break;
+            default: gather_as<8>(positions, out.bytes_.data());
+        }
+        return out;
+    }
 
 private:
     template <class T>
@@ -53,6 +66,14 @@ private:
         T v;
         std::memcpy(&v, p, sizeof v);
         return static_cast<uint64_t>(static_cast<int64_t>(v));
+    }
+
+    template <size_t W>
+    void gather_as(const std::vector<size_t>& positions, uint8_t* dst) const {
+        for (size_t i : positions) {
+            std::memcpy(dst, bytes_.data() + i * W, W);
+            dst += W;
+        }
     }
 
     static uint8_t width_for(uint64_t word) {
