@@ -2,12 +2,14 @@
 
 #include <bit>
 #include <cmath>
+#include <string_view>
+#include <unordered_map>
 
 #include "tarvo/core/errors.hpp"
 
 namespace tarvo::core {
 
-Column::Column(Kind kind, size_t n_nulls) : kind_(kind), tags_(n_nulls, kNull), bits_(n_nulls, 0) {}
+Column::Column(Kind kind, size_t n_nulls) : kind_(kind), tags_(n_nulls, kNull), bits_(n_nulls) {}
 
 Column Column::from_values(const std::vector<Value>& values, std::optional<Kind> hint) {
     bool any = false, all_bool = true, all_int = true, all_num = true, all_text = true;
@@ -55,7 +57,7 @@ Column Column::of_str(std::vector<std::optional<std::string>> v) {
 Column Column::repeat(const Value& v, size_t n) {
     Column c = from_values({v});
     c.tags_.clear();
-    c.bits_.clear();
+    c.bits_ = PackedWords();
     c.texts_.clear();
     c.reserve(n);
     for (size_t i = 0; i < n; ++i) c.push_back(v);
@@ -99,7 +101,7 @@ void Column::widen_for(const Value& v) {
     if (kind_ == Kind::i64 && v.is_double()) {
         for (size_t i = 0; i < tags_.size(); ++i)
             if (tags_[i] == kInt) {
-                bits_[i] = std::bit_cast<uint64_t>(static_cast<double>(static_cast<int64_t>(bits_[i])));
+                bits_.set(i, std::bit_cast<uint64_t>(static_cast<double>(static_cast<int64_t>(bits_[i]))));
                 tags_[i] = kReal;
             }
         kind_ = Kind::f64;
@@ -111,29 +113,26 @@ void Column::widen_for(const Value& v) {
 void Column::store(size_t i, const Value& v) {
     if (v.is_null()) {
         tags_[i] = kNull;
-        bits_[i] = 0;
+        bits_.set(i, 0);
     } else if (v.is_bool()) {
         tags_[i] = kBool;
-        bits_[i] = v.as_bool() ? 1 : 0;
+        bits_.set(i, v.as_bool() ? 1 : 0);
     } else if (v.is_int()) {
         if (kind_ == Kind::f64) {
             tags_[i] = kReal;
-            bits_[i] = std::bit_cast<uint64_t>(static_cast<double>(v.as_int()));
+            bits_.set(i, std::bit_cast<uint64_t>(static_cast<double>(v.as_int())));
         } else {
             tags_[i] = kInt;
-            bits_[i] = static_cast<uint64_t>(v.as_int());
+            bits_.set(i, static_cast<uint64_t>(v.as_int()));
         }
     } else if (v.is_double()) {
         tags_[i] = kReal;
-        bits_[i] = std::bit_cast<uint64_t>(v.as_double());
+        bits_.set(i, std::bit_cast<uint64_t>(v.as_double()));
     } else {
-        if (tags_[i] == kText) {
-            texts_[bits_[i]] = v.as_text();
-        } else {
-            tags_[i] = kText;
-            bits_[i] = texts_.size();
-            texts_.push_back(v.as_text());
-        }
+        // A new pool entry: the old one may be shared with other cells.
+        tags_[i] = kText;
+        bits_.set(i, texts_.size());
+        texts_.push_back(v.as_text());
     }
 }
 
@@ -144,7 +143,7 @@ void Column::set(size_t i, const Value& v) {
 
 void Column::set_null(size_t i) {
     tags_[i] = kNull;
-    bits_[i] = 0;
+    bits_.set(i, 0);
 }
 
 void Column::push_back(const Value& v) {
@@ -240,20 +239,44 @@ Column Column::to_numeric() const {
     return out;
 }
 
-Column Column::take(const std::vector<size_t>& rows) const {
+Column Column::take(const std::vector<size_t>& rows) const& { return take_rows(rows, nullptr); }
+
+Column Column::take(const std::vector<size_t>& rows) && { return take_rows(rows, &texts_); }
+
+// The pool is kept whole (indexes unchanged) when it has no more entries than rows are taken,
+// which keeps shared texts shared; otherwise each taken text cell gets its own entry.
+Column Column::take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool) const {
+    const bool whole_pool = texts_.size() <= rows.size();
     Column out(kind_);
-    out.reserve(rows.size());
-    for (size_t r : rows) {
-        if (tags_[r] == kText) {
-            out.tags_.push_back(kText);
-            out.bits_.push_back(out.texts_.size());
-            out.texts_.push_back(texts_[bits_[r]]);
-        } else {
-            out.tags_.push_back(tags_[r]);
-            out.bits_.push_back(bits_[r]);
-        }
+    out.tags_.reserve(rows.size());
+    for (size_t r : rows) out.tags_.push_back(tags_[r]);
+    out.bits_ = bits_.gather(rows);
+    if (whole_pool) {
+        out.texts_ = movable_pool ? std::move(*movable_pool) : texts_;
+        return out;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (out.tags_[i] != kText) continue;
+        out.bits_.set(i, out.texts_.size());
+        out.texts_.push_back(texts_[bits_[rows[i]]]);
     }
     return out;
+}
+
+void Column::share_equal_texts() {
+    std::vector<std::string> pool;
+    std::unordered_map<std::string_view, uint64_t> position;
+    for (size_t i = 0; i < size(); ++i) {
+        if (tags_[i] != kText) continue;
+        const std::string& text = texts_[bits_[i]];
+        auto it = position.find(text);
+        if (it == position.end()) {
+            it = position.emplace(text, pool.size()).first;
+            pool.push_back(text);
+        }
+        bits_.set(i, it->second);
+    }
+    texts_ = std::move(pool);
 }
 
 Column Column::filter(const std::vector<uint8_t>& mask) const {

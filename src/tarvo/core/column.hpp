@@ -1,8 +1,10 @@
 // Typed columns with a validity mask.
 //
 // A Column has a declared kind (boolean, i64, f64, str, mixed) and stores each cell as a tag
-// plus an 8-byte payload (texts live in a side vector), so typed and mixed columns share one
-// layout: 9 bytes per non-text cell. The kind decides how a null is written in text form
+// plus a payload (texts live in a side pool), so typed and mixed columns share one layout. The
+// payloads are packed to the narrowest width that holds them (PackedWords): a score or flag
+// column takes 2 bytes a cell, a double column 9. Cells of a column with few distinct texts can
+// share one pooled copy of each (share_equal_texts). The kind decides how a null is written in text form
 // ("nan", "<NA>", "None") and what `astype` does. Typed columns accept only values of their
 // kind (an int in an f64 column is stored as a double); a value of another kind makes the
 // column mixed.
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tarvo/core/packed_words.hpp"
 #include "tarvo/core/value.hpp"
 
 namespace tarvo::core {
@@ -89,12 +92,18 @@ public:
     // Number conversion that never fails: cells that are not numbers become null (f64 result).
     Column to_numeric() const;
 
-    // Rows selected by position, in the given order.
-    Column take(const std::vector<size_t>& rows) const;
+    // Rows selected by position, in the given order. The rvalue form moves the text pool when
+    // it is kept whole (a reordering).
+    Column take(const std::vector<size_t>& rows) const&;
+    Column take(const std::vector<size_t>& rows) &&;
     // Rows where mask[i] is non-zero.
     Column filter(const std::vector<uint8_t>& mask) const;
     // Appends the cells of another column (kinds merge like push_back).
     void append(const Column& other);
+
+    // Text cells with equal texts come to share one pooled copy: for columns with few distinct
+    // texts (segments, branch names, reasons), whose cells would otherwise each hold a string.
+    void share_equal_texts();
 
     // Cells for which the predicate over the value holds (mask).
     std::vector<uint8_t> mask(const std::function<bool(const Value&)>& pred) const;
@@ -103,10 +112,12 @@ private:
     enum Tag : uint8_t { kNull = 0, kBool, kInt, kReal, kText };
     void store(size_t i, const Value& v);
     void widen_for(const Value& v);
+    Column take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool) const;
 
     Kind kind_;
     std::vector<uint8_t> tags_;
-    std::vector<uint64_t> bits_;  // int64, double bits, bool, or index into texts_
+    PackedWords bits_;  // int64, double bits, bool, or index into texts_
+    // Texts of the text cells; cells may share an entry, so an entry is never changed in place.
     std::vector<std::string> texts_;
 };
 

@@ -8,6 +8,33 @@
 
 namespace tarvo::core {
 
+void append_json_quoted(std::string& out, std::string_view s) {
+    out += '"';
+    size_t run = 0;  // start of the pending run of bytes that need no escape
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out += s.substr(run, i - run);
+        run = i + 1;
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            default: {
+                char ubuf[8];
+                std::snprintf(ubuf, sizeof ubuf, "\\u%04x", c);
+                out += ubuf;
+            }
+        }
+    }
+    out += s.substr(run);
+    out += '"';
+}
+
 namespace {
 
 // Output goes through a string buffer flushed to the stream in large blocks: per-value stream
@@ -29,6 +56,14 @@ public:
         auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
         put(std::string_view(tmp, static_cast<size_t>(r.ptr - tmp)));
     }
+    void put_quoted(std::string_view s) {
+        append_json_quoted(buf_, s);
+        maybe_flush();
+    }
+    void put_double_text(double x) {
+        append_double(buf_, x);
+        maybe_flush();
+    }
     void flush() {
         os_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
         buf_.clear();
@@ -43,37 +78,10 @@ private:
     std::string buf_;
 };
 
-void put_string(Out& out, std::string_view s) {
-    out.put('"');
-    size_t run = 0;  // start of the pending run of bytes that need no escape
-    for (size_t i = 0; i < s.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.put(s.substr(run, i - run));
-        run = i + 1;
-        switch (c) {
-            case '"': out.put("\\\""); break;
-            case '\\': out.put("\\\\"); break;
-            case '\n': out.put("\\n"); break;
-            case '\r': out.put("\\r"); break;
-            case '\t': out.put("\\t"); break;
-            case '\b': out.put("\\b"); break;
-            case '\f': out.put("\\f"); break;
-            default: {
-                char ubuf[8];
-                std::snprintf(ubuf, sizeof ubuf, "\\u%04x", c);
-                out.put(ubuf);
-            }
-        }
-    }
-    out.put(s.substr(run));
-    out.put('"');
-}
-
 void put_double(Out& out, double x) {
     if (std::isnan(x)) out.put("NaN");
     else if (std::isinf(x)) out.put(x > 0 ? "Infinity" : "-Infinity");
-    else out.put(format_double(x));
+    else out.put_double_text(x);
 }
 
 struct CellWriter {
@@ -82,18 +90,15 @@ struct CellWriter {
     void operator()(bool b) const { out.put(b ? "true" : "false"); }
     void operator()(int64_t v) const { out.put_int(v); }
     void operator()(double v) const { put_double(out, v); }
-    void operator()(const std::string& s) const { put_string(out, s); }
+    void operator()(const std::string& s) const { out.put_quoted(s); }
 };
 
 }  // namespace
 
 std::string json_quote(std::string_view s) {
-    std::ostringstream os;
-    {
-        Out out(os);
-        put_string(out, s);
-    }
-    return os.str();
+    std::string out;
+    append_json_quoted(out, s);
+    return out;
 }
 
 namespace {
@@ -112,7 +117,7 @@ struct Writer {
         newline(level);
     }
     void key(std::string_view k) {
-        put_string(out, k);
+        out.put_quoted(k);
         out.put(indent ? ": " : ":");
     }
 
@@ -153,7 +158,7 @@ struct Writer {
             case DocKind::flag: out.put(d.as_bool() ? "true" : "false"); return;
             case DocKind::integer: out.put_int(d.as_int()); return;
             case DocKind::real: put_double(out, d.as_real()); return;
-            case DocKind::text: put_string(out, d.as_text()); return;
+            case DocKind::text: out.put_quoted(d.as_text()); return;
             case DocKind::rows: rows(d.as_rows(), level); return;
             case DocKind::list: {
                 const List& l = d.as_list();

@@ -22,5 +22,7 @@ std::string to_json(const Document& doc, JsonStyle style);
 
 // A JSON string literal (with quotes) for a UTF-8 text.
 std::string json_quote(std::string_view s);
+// The same literal appended to `out`.
+void append_json_quoted(std::string& out, std::string_view s);
 
 }  // namespace tarvo::core

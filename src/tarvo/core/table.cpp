@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 #include "tarvo/core/errors.hpp"
 
@@ -60,7 +61,7 @@ Table Table::take(const std::vector<size_t>& rows) const {
 }
 
 void Table::reorder(const std::vector<size_t>& rows) {
-    for (auto& c : cols_) c = c.take(rows);
+    for (auto& c : cols_) c = std::move(c).take(rows);
 }
 
 Table Table::filter(const std::vector<uint8_t>& mask) const {

@@ -47,27 +47,42 @@ std::string Value::text_form(Kind null_kind) const {
     return std::visit(Visitor{null_kind}, v_);
 }
 
-std::string format_double(double x) {
-    if (std::isnan(x)) return "nan";
-    if (std::isinf(x)) return x > 0 ? "inf" : "-inf";
-    if (x == 0) return std::signbit(x) ? "-0.0" : "0.0";
+void append_double(std::string& out, double x) {
+    if (std::isnan(x)) {
+        out += "nan";
+        return;
+    }
+    if (std::isinf(x)) {
+        out += x > 0 ? "inf" : "-inf";
+        return;
+    }
+    if (x == 0) {
+        out += std::signbit(x) ? "-0.0" : "0.0";
+        return;
+    }
 
-    // Shortest round-trip digits in scientific form, e.g. "1.2345e+02".
+    // Shortest round-trip digits in scientific form, e.g. "1.2345e+02", taken apart without
+    // allocating: a large scoreboard writes millions of these.
     char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
-    std::string sci(buf, res.ptr);
-    bool neg = sci[0] == '-';
-    if (neg) sci.erase(0, 1);
-    auto epos = sci.find('e');
-    std::string mant = sci.substr(0, epos);
-    int exp = std::atoi(sci.c_str() + epos + 1);
-    std::string digits;
-    for (char c : mant)
-        if (c != '.') digits += c;
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    std::string_view sci(buf, static_cast<size_t>(res.ptr - buf));
+    if (sci.front() == '-') {
+        out += '-';
+        sci.remove_prefix(1);
+    }
+    const size_t epos = sci.find('e');
+    char digit_buf[32];
+    size_t n_digits = 0;
+    for (char c : sci.substr(0, epos))
+        if (c != '.') digit_buf[n_digits++] = c;
+    const std::string_view digits(digit_buf, n_digits);
+    const bool exp_negative = sci[epos + 1] == '-';
+    int exp = 0;
+    for (char c : sci.substr(epos + 2)) exp = exp * 10 + (c - '0');
+    if (exp_negative) exp = -exp;
 
-    std::string out = neg ? "-" : "";
     if (exp >= -4 && exp < 16) {
-        int point = exp + 1;  // digits before the decimal point
+        const int point = exp + 1;  // digits before the decimal point
         if (point <= 0) {
             out += "0.";
             out.append(static_cast<size_t>(-point), '0');
@@ -81,16 +96,26 @@ std::string format_double(double x) {
             out += '.';
             out += digits.substr(static_cast<size_t>(point));
         }
-        return out;
+        return;
     }
     out += digits.substr(0, 1);
     if (digits.size() > 1) {
         out += '.';
         out += digits.substr(1);
     }
-    char ebuf[16];
-    std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exp < 0 ? '-' : '+', exp < 0 ? -exp : exp);
-    return out + ebuf;
+    out += 'e';
+    out += exp < 0 ? '-' : '+';
+    const int magnitude = exp < 0 ? -exp : exp;
+    if (magnitude < 10) out += '0';
+    char ebuf[8];
+    const auto eres = std::to_chars(ebuf, ebuf + sizeof ebuf, magnitude);
+    out.append(ebuf, eres.ptr);
+}
+
+std::string format_double(double x) {
+    std::string out;
+    append_double(out, x);
+    return out;
 }
 
 std::string group_thousands(int64_t n) {

@@ -77,6 +77,8 @@ private:
 // Text form of a double: shortest round-trip digits, ".0" on whole values, exponent form
 // below 1e-4 or from 1e16, "nan", "inf", "-inf".
 std::string format_double(double x);
+// The same text appended to `out`.
+void append_double(std::string& out, double x);
 
 // Text form of a null sitting in a column of the given kind: "nan", "<NA>" or "None".
 const char* null_text(Kind k);

@@ -159,6 +159,30 @@ TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {
     EXPECT_NE(page.find("<title>OVIK Erken Uyarı Skorbordu — Admin</title>"), std::string::npos);
 }
 
+TEST(RenderHtml, AdminBacktestListsCarryEachFirmsNameOrNull) {
+    fixtures::TempDir dir("render_admin_lists");
+    core::Dict eus;
+    eus.set("TP", core::Document(core::List{core::Document("1"), core::Document(int64_t{0}), core::Document("77")}));
+    eus.set("FN", core::Document("not a list"));
+    core::Dict lists;
+    lists.set("eus", core::Document(std::move(eus)));
+    lists.set("yis", core::Document("not a mapping"));
+    core::Dict extra;
+    extra.set("backtest_summary", core::Document(core::Dict{}));
+    extra.set("backtest_firma", core::Document(std::move(lists)));
+    extra.set("ml_predictions", core::Document(core::List{core::Document(std::nan(""))}));
+    extra.set("page_mode", "admin");
+    const core::Document extra_doc(std::move(extra));
+    ronnel::RenderOptions options;
+    options.extra_data = &extra_doc;
+    ronnel::render_html(scoreboard(2), dir.path() / "p.html", dir.path() / "missing.csv", options);
+    const std::string data = page_data(core::read_file(dir.path() / "p.html"));
+    EXPECT_NE(data.find("\"admin\":{\"backtest_summary\":{},\"backtest_firma\":{\"eus\":{\"TP\":[[\"1\",\"Firma 1\"],"
+                        "[\"0\",\"\\u003cscript\\u003ealert('x')\\u003c/script\\u003e \\u0026 Co\"],[\"77\",null]],"
+                        "\"FN\":[]},\"yis\":null},\"ml_predictions\":[null],\"diag_index_full\":null,\"ml_model\":null}"),
+              std::string::npos);
+}
+
 TEST(RenderHtml, MlFieldsAppearOnlyWhenTheRowsCarryThem) {
     fixtures::TempDir dir("render_ml");
     core::Document with_ml = scoreboard(2);

@@ -104,6 +104,7 @@ void _enrich_with_trending(Document& scoreboard, const Document& trending) {
             enriched += bits != 0;
         }
 
+        reasons.share_equal_texts();  // most firms earn no reason: one shared empty text
         for (size_t k = 0; k < kFlags; ++k) table.set(kFlagMap[k].flag, std::move(flags[k]));
         table.set("_ovik_neden", std::move(reasons));
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
-#include <unordered_map>
+#include <string_view>
 
 #include "tarvo/core/console.hpp"
 #include "tarvo/pipeline/marts/bands.hpp"
@@ -80,30 +80,40 @@ List column_values(const Column& c) {
 }
 
 // Firm key -> base rows holding it (a firm appears once in dim_entity, but nothing breaks
-// when it appears twice: both rows get the firm's period values).
+// when it appears twice: both rows get the firm's period values). Every period row looks its
+// firm up, so this is an open-addressing table over the key column itself: a lookup touches one
+// slot and one key, where a node-based map chased several nodes.
 class FirmRows {
 public:
-    explicit FirmRows(const Column& keys) : next_(keys.size(), kNone) {
-        head_.reserve(keys.size());
+    explicit FirmRows(const Column& keys) : keys_(keys), next_(keys.size(), kNone) {
+        size_t capacity = 16;
+        while (capacity < 2 * keys.size()) capacity *= 2;
+        slots_.assign(capacity, kNone);
+        mask_ = capacity - 1;
         for (size_t i = keys.size(); i-- > 0;) {
-            auto [it, fresh] = head_.try_emplace(keys.text_at(i), i);
-            if (!fresh) {
-                next_[i] = it->second;
-                it->second = i;
-            }
+            size_t& first = slots_[find(keys.text_at(i))];
+            next_[i] = first;
+            first = i;
         }
     }
     template <class F>
-    void for_each(const std::string& key, F&& f) const {
-        auto it = head_.find(key);
-        if (it == head_.end()) return;
-        for (size_t r = it->second; r != kNone; r = next_[r]) f(r);
+    void for_each(std::string_view key, F&& f) const {
+        for (size_t r = slots_[find(key)]; r != kNone; r = next_[r]) f(r);
     }
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
-    std::unordered_map<std::string, size_t> head_;
+    // The slot holding the key's first row, or the empty slot where it would go.
+    size_t find(std::string_view key) const {
+        size_t s = std::hash<std::string_view>{}(key) & mask_;
+        while (slots_[s] != kNone && keys_.text_at(slots_[s]) != key) s = (s + 1) & mask_;
+        return s;
+    }
+
+    const Column& keys_;
     std::vector<size_t> next_;
+    std::vector<size_t> slots_;
+    size_t mask_ = 0;
 };
 
 // Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
@@ -140,6 +150,12 @@ Column clean_str_column(const Column& c) {
     out.reserve(c.size());
     for (size_t i = 0; i < c.size(); ++i) out.push_back(_clean_str(c.get(i)));
     return out;
+}
+
+// A column of few distinct texts (segments, branch names) with one stored copy of each.
+Column with_shared_texts(Column c) {
+    c.share_equal_texts();
+    return c;
 }
 
 // Not-a-number and infinite floating-point cells become null.
@@ -208,35 +224,43 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_lis
     return pivot;
 }
 
-// The firm's own columns, in key order: the firm key first, named "muta".
-Table firm_columns(const Table& base, bool has_dim_extra) {
+// The firm's own columns, in key order: the firm key first, named "muta". Each base column is
+// let go once it is converted, so the base rows and the scoreboard rows are never held whole
+// side by side.
+Table firm_columns(Table base, bool has_dim_extra) {
+    auto take = [&base](const char* name) {
+        Column c = std::move(base[name]);
+        base.drop(name);
+        return c;
+    };
     Table rows;
-    rows.set("muta", base["entity_id"]);
-    rows.set("unvan", clean_str_column(base["unvan"]));
-    rows.set("segment", clean_str_column(base["segment"]));
-    rows.set("sube_kodu", _safe_int_series(base["sube_kodu"]));
-    rows.set("sube_adi", clean_str_column(base["sube_adi"]));
-    rows.set("bolge_kodu", _safe_int_series(base["bolge_kodu"]));
-    rows.set("bolge_adi", clean_str_column(base["bolge_adi"]));
+    rows.set("muta", take("entity_id"));
+    rows.set("unvan", clean_str_column(take("unvan")));
+    rows.set("segment", with_shared_texts(clean_str_column(take("segment"))));
+    rows.set("sube_kodu", _safe_int_series(take("sube_kodu")));
+    rows.set("sube_adi", with_shared_texts(clean_str_column(take("sube_adi"))));
+    rows.set("bolge_kodu", _safe_int_series(take("bolge_kodu")));
+    rows.set("bolge_adi", with_shared_texts(clean_str_column(take("bolge_adi"))));
     if (has_dim_extra)
-        for (const char* name : kOptionalDimColumns) rows.set(name, base[name]);
+        for (const char* name : kOptionalDimColumns) rows.set(name, take(name));
     return rows;
 }
 
-// ovik<d>, r<d> and rd<d> per period: scores rebuilt, risks and risk changes as numbers.
+// ovik<d>, r<d> and rd<d> per period: scores rebuilt, risks and risk changes as numbers. Each
+// pivoted column is let go once converted.
 void add_period_columns(Table& rows, PeriodPivot& pivot, const std::vector<std::string>& period_text) {
     const size_t n = rows.nrows();
     for (size_t p = 0; p < period_text.size(); ++p) {
-        const Column& raw = pivot.values[0][p];
+        const Column raw = std::move(pivot.values[0][p]);
         Column score(core::mixed);
         score.reserve(n);
         for (size_t i = 0; i < n; ++i) score.push_back(score_cell(raw, i));
         rows.set("ovik" + period_text[p], std::move(score));
     }
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("r" + period_text[p], _safe_int_series(pivot.values[1][p]));
+        rows.set("r" + period_text[p], _safe_int_series(Column(std::move(pivot.values[1][p]))));
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("rd" + period_text[p], _safe_int_series(pivot.values[2][p]));
+        rows.set("rd" + period_text[p], _safe_int_series(Column(std::move(pivot.values[2][p]))));
 }
 
 // son_risk: the latest period's combined risk as a whole number, 0 when missing.
@@ -323,8 +347,9 @@ Document _build_scoreboard(vandel::Vandel& con) {
     for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
     PeriodPivot pivot = pivot_periods(con, key_list, base["entity_id"], period_text, son_text, has_depo);
+    key_list = {};  // the firm keys' last use
 
-    Table rows = firm_columns(base, has_dim_extra);
+    Table rows = firm_columns(std::move(base), has_dim_extra);
     add_period_columns(rows, pivot, period_text);
     const std::vector<int64_t> son_risk = latest_risk(rows, son_text);
     rows.set("son_risk", Column::of_i64({son_risk.begin(), son_risk.end()}));

@@ -1,8 +1,11 @@
 #include "tarvo/pipeline/ronnel/admin_view.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <unordered_map>
 
+#include "tarvo/core/value.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
 namespace tarvo::ronnel {
@@ -23,39 +26,82 @@ std::unordered_map<std::string, core::Value> firm_names(const core::Document& sc
     return names;
 }
 
-core::Document named_firm_lists(const core::Document* lists, const core::Document& scoreboard) {
-    if (!lists || !lists->is_dict()) return core::Document();
-    const auto names = firm_names(scoreboard);
-    core::Dict out;
-    for (const auto& [model, categories] : lists->as_dict()) {
-        if (!categories.is_dict()) {
-            out.set(model, core::Document());
-            continue;
-        }
-        core::Dict per_category;
-        for (const auto& [category, ids] : categories.as_dict()) {
-            core::List pairs;
-            if (ids.is_list()) {
-                for (const auto& id : ids.as_list()) {
-                    const std::string key = id.is_text() ? id.as_text() : id.to_value().text_form();
-                    core::List pair;
-                    pair.emplace_back(key);
-                    auto it = names.find(key);
-                    pair.push_back(it == names.end() ? core::Document() : core::Document::of(it->second));
-                    pairs.emplace_back(std::move(pair));
-                }
-            }
-            per_category.set(category, core::Document(std::move(pairs)));
-        }
-        out.set(model, core::Document(std::move(per_category)));
+// A scalar as the page's JSON has it: a non-finite number is null.
+void append_json_value(std::string& out, const core::Value& v) {
+    if (v.is_text()) {
+        append_json_text(out, v.as_text());
+    } else if (v.is_bool()) {
+        out += v.as_bool() ? "true" : "false";
+    } else if (v.is_int()) {
+        out += std::to_string(v.as_int());
+    } else if (v.is_double() && std::isfinite(v.as_double())) {
+        core::append_double(out, v.as_double());
+    } else {
+        out += "null";
     }
-    return core::Document(std::move(out));
 }
 
-// The value under `key`, or null when absent.
-core::Document part(const core::Document& doc, std::string_view key) {
-    const core::Document* d = doc.get(key);
-    return d ? *d : core::Document();
+// The back-test firm lists with each firm's name, {model: {category: [[id, name], ...]}}, written
+// as JSON straight away: the lists hold a pair per firm, too many to build as documents first.
+std::string named_firm_lists_json(const core::Document* lists, const core::Document& scoreboard) {
+    if (!lists || !lists->is_dict()) return "null";
+    const auto names = firm_names(scoreboard);
+    std::string out = "{";
+    for (const auto& [model, categories] : lists->as_dict()) {
+        if (out.size() > 1) out += ',';
+        append_json_text(out, model);
+        out += ':';
+        if (!categories.is_dict()) {
+            out += "null";
+            continue;
+        }
+        out += '{';
+        bool first_category = true;
+        for (const auto& [category, ids] : categories.as_dict()) {
+            if (!first_category) out += ',';
+            first_category = false;
+            append_json_text(out, category);
+            out += ":[";
+            static const core::List kNoIds;
+            bool first_id = true;
+            for (const auto& id : ids.is_list() ? ids.as_list() : kNoIds) {
+                if (!first_id) out += ',';
+                first_id = false;
+                const std::string key = id.is_text() ? id.as_text() : id.to_value().text_form();
+                out += '[';
+                append_json_text(out, key);
+                out += ',';
+                auto it = names.find(key);
+                append_json_value(out, it == names.end() ? core::Value() : it->second);
+                out += ']';
+            }
+            out += ']';
+        }
+        out += '}';
+    }
+    out += '}';
+    return out;
+}
+
+// One part of the view: its key and its script-safe JSON.
+struct Part {
+    const char* key;
+    std::string json;
+};
+
+std::string part_json(const core::Document* d) { return d ? script_safe_json(*d) : "null"; }
+
+// {"key":json,...} of the parts, as the whole view written at once would read.
+std::string view_json(const std::vector<Part>& parts) {
+    std::string out = "{";
+    for (const Part& p : parts) {
+        if (out.size() > 1) out += ',';
+        append_json_text(out, p.key);
+        out += ':';
+        out += p.json;
+    }
+    out += '}';
+    return out;
 }
 
 }  // namespace
@@ -66,16 +112,16 @@ std::string megabytes_text(double bytes) {
 }
 
 AdminView build_admin_view(const core::Document& extra, const core::Document& scoreboard, size_t budget) {
-    core::Dict view;
-    view.set("backtest_summary", part(extra, "backtest_summary"));
-    view.set("backtest_firma", named_firm_lists(extra.get("backtest_firma"), scoreboard));
-    view.set("ml_predictions", part(extra, "ml_predictions"));
-    view.set("diag_index_full", part(extra, "diag_index_full"));
-    view.set("ml_model", part(scoreboard, "ml_model"));
+    // Each part is written once, from the documents as they are (no copy of the view first).
+    std::vector<Part> parts;
+    parts.push_back({"backtest_summary", part_json(extra.get("backtest_summary"))});
+    parts.push_back({"backtest_firma", named_firm_lists_json(extra.get("backtest_firma"), scoreboard)});
+    parts.push_back({"ml_predictions", part_json(extra.get("ml_predictions"))});
+    parts.push_back({"diag_index_full", part_json(extra.get("diag_index_full"))});
+    parts.push_back({"ml_model", part_json(scoreboard.get("ml_model"))});
 
     AdminView out;
-    core::Document doc(std::move(view));
-    out.json = script_safe_json(doc);
+    out.json = view_json(parts);
     const std::pair<const char*, const char*> trimmed[] = {
         {"diag_index_full", "Tanı bulguları"},
         {"backtest_firma", "Geri test firma listeleri"},
@@ -83,9 +129,11 @@ AdminView build_admin_view(const core::Document& extra, const core::Document& sc
     };
     for (const auto& [key, label] : trimmed) {
         if (out.json.size() <= budget) break;
-        const size_t part_size = script_safe_json(doc[key]).size();
-        doc.set(key, core::Document());
-        out.json = script_safe_json(doc);
+        Part& left_out = *std::find_if(parts.begin(), parts.end(),
+                                       [key = key](const Part& p) { return std::string_view(p.key) == key; });
+        const size_t part_size = left_out.json.size();
+        left_out.json = "null";
+        out.json = view_json(parts);
         out.notes.push_back(std::string(label) + " (" + megabytes_text(static_cast<double>(part_size)) +
                             ") sayfa boyut sınırına sığmadığı için bu sayfada gösterilmiyor.");
     }

@@ -41,6 +41,28 @@ core::Document finite_only(const core::Document& doc) {
     }
 }
 
+bool has_non_finite(const core::Document& doc) {
+    switch (doc.kind()) {
+        case core::DocKind::real: return !std::isfinite(doc.as_real());
+        case core::DocKind::list:
+            for (const auto& e : doc.as_list())
+                if (has_non_finite(e)) return true;
+            return false;
+        case core::DocKind::dict:
+            for (const auto& [k, v] : doc.as_dict())
+                if (has_non_finite(v)) return true;
+            return false;
+        case core::DocKind::rows: {
+            const core::Table& t = doc.as_rows();
+            for (size_t c = 0; c < t.ncols(); ++c)
+                for (size_t r = 0; r < t.nrows(); ++r)
+                    if (t.column(c).is_double_cell(r) && !std::isfinite(t.column(c).double_at(r))) return true;
+            return false;
+        }
+        default: return false;
+    }
+}
+
 }  // namespace
 
 void append_script_safe(std::string& out, std::string_view json) {
@@ -56,6 +78,12 @@ void append_script_safe(std::string& out, std::string_view json) {
 }
 
 void append_json_text(std::string& out, std::string_view text) {
+    // Quoting adds none of the characters made script-safe, so a text without them (most names
+    // and keys) is quoted straight into the page.
+    if (text.find_first_of("<>&\xE2") == std::string_view::npos) {
+        core::append_json_quoted(out, text);
+        return;
+    }
     append_script_safe(out, core::json_quote(text));
 }
 
@@ -71,7 +99,10 @@ void append_json_cell(std::string& out, const core::Column& column, size_t row) 
             auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
             out.append(buf, end);
         } else if constexpr (std::is_same_v<T, double>) {
-            out += std::isfinite(v) ? core::format_double(v) : "null";
+            if (std::isfinite(v))
+                core::append_double(out, v);
+            else
+                out += "null";
         } else {
             append_json_text(out, v);
         }
@@ -80,7 +111,10 @@ void append_json_cell(std::string& out, const core::Column& column, size_t row) 
 
 std::string script_safe_json(const core::Document& doc) {
     std::string out;
-    append_script_safe(out, core::to_json(finite_only(doc), core::JsonStyle::compact));
+    // Most documents hold no NaN or infinity: those are written without a cleaned copy.
+    const std::string json = has_non_finite(doc) ? core::to_json(finite_only(doc), core::JsonStyle::compact)
+                                                 : core::to_json(doc, core::JsonStyle::compact);
+    append_script_safe(out, json);
     return out;
 }
 

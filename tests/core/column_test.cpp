@@ -1,0 +1,118 @@
+#include "tarvo/core/column.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tarvo/core/packed_words.hpp"
+#include "tarvo/core/table.hpp"
+
+namespace {
+
+using namespace tarvo::core;
+
+TEST(PackedWords, WidensOnlyAsFarAsNeededAndKeepsEveryWord) {
+    struct Case {
+        std::vector<int64_t> words;
+        size_t width;
+    };
+    const int64_t min64 = std::numeric_limits<int64_t>::min();
+    const auto double_bits = static_cast<int64_t>(std::bit_cast<uint64_t>(-2.5));
+    const Case cases[] = {
+        {{0, 1, -1, 127, -128}, 1},
+        {{5, 128, -3}, 2},
+        {{-32769, 7}, 4},
+        {{1, int64_t{1} << 31, -2}, 8},
+        {{3, min64, 4}, 8},
+        {{0, double_bits}, 8},
+    };
+    for (const auto& c : cases) {
+        PackedWords pushed;
+        PackedWords set(c.words.size());
+        for (size_t i = 0; i < c.words.size(); ++i) {
+            pushed.push_back(static_cast<uint64_t>(c.words[i]));
+            set.set(i, static_cast<uint64_t>(c.words[i]));
+        }
+        std::vector<size_t> backwards;
+        for (size_t i = c.words.size(); i-- > 0;) backwards.push_back(i);
+        const PackedWords gathered = pushed.gather(backwards);
+        ASSERT_EQ(gathered.size(), c.words.size());
+        for (size_t i = 0; i < backwards.size(); ++i)
+            EXPECT_EQ(static_cast<int64_t>(gathered[i]), c.words[backwards[i]]) << "gathered " << i;
+        EXPECT_EQ(pushed.width(), c.width);
+        EXPECT_EQ(set.width(), c.width);
+        ASSERT_EQ(pushed.size(), c.words.size());
+        for (size_t i = 0; i < c.words.size(); ++i) {
+            EXPECT_EQ(static_cast<int64_t>(pushed[i]), c.words[i]) << "word " << i;
+            EXPECT_EQ(static_cast<int64_t>(set[i]), c.words[i]) << "word " << i;
+        }
+    }
+}
+
+std::vector<std::string> text_forms(const Column& c) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < c.size(); ++i) out.push_back(c.text_form(i));
+    return out;
+}
+
+TEST(Column, CellsKeepTheirValuesAsThePayloadWidens) {
+    Column c(mixed);
+    c.push_int(3);
+    c.push_text("YI");
+    c.push_null();
+    c.push_int(-70000);
+    c.push_double(0.25);
+    c.push_int(std::numeric_limits<int64_t>::max());
+    c.set(0, Value(int64_t{-1}));
+    EXPECT_EQ(text_forms(c), (std::vector<std::string>{"-1", "YI", "None", "-70000", "0.25",
+                                                       "9223372036854775807"}));
+    EXPECT_TRUE(c.is_double_cell(4));
+    EXPECT_EQ(c.double_at(4), 0.25);
+}
+
+TEST(Column, SharedTextsStaySeparateCellsThroughSetsTakesAndReorders) {
+    Column c = Column::of_str({"KOBI", "MIKRO", "KOBI", std::nullopt, "KOBI", ""});
+    c.share_equal_texts();
+    const std::vector<std::string> shared = text_forms(c);
+    EXPECT_EQ(shared, (std::vector<std::string>{"KOBI", "MIKRO", "KOBI", "None", "KOBI", ""}));
+
+    // Writing one cell that shares its text leaves the others alone.
+    Column written = c;
+    written.set(0, Value("ESKK"));
+    EXPECT_EQ(text_forms(written), (std::vector<std::string>{"ESKK", "MIKRO", "KOBI", "None", "KOBI", ""}));
+
+    struct Case {
+        std::vector<size_t> rows;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {{5, 4, 3, 2, 1, 0}, {"", "KOBI", "None", "KOBI", "MIKRO", "KOBI"}},  // a reorder
+        {{1}, {"MIKRO"}},                                                      // fewer rows than texts
+        {{2, 2, 1, 2}, {"KOBI", "KOBI", "MIKRO", "KOBI"}},
+        {{}, {}},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(text_forms(c.take(k.rows)), k.texts);
+        Column moved = c;
+        EXPECT_EQ(text_forms(std::move(moved).take(k.rows)), k.texts);
+    }
+    EXPECT_EQ(text_forms(c), shared);  // the source is unchanged by a copying take
+}
+
+TEST(Table, ReorderKeepsRowsTogether) {
+    Table t;
+    t.set("muta", Column::of_str({"a", "b", "c"}));
+    Column segment = Column::of_str({"X", "Y", "X"});
+    segment.share_equal_texts();
+    t.set("segment", std::move(segment));
+    t.set("risk", Column::of_i64({1, std::nullopt, 300000}));
+    t.reorder({2, 0, 1});
+    EXPECT_EQ(text_forms(t["muta"]), (std::vector<std::string>{"c", "a", "b"}));
+    EXPECT_EQ(text_forms(t["segment"]), (std::vector<std::string>{"X", "X", "Y"}));
+    EXPECT_EQ(text_forms(t["risk"]), (std::vector<std::string>{"300000", "1", "<NA>"}));
+}
+
+}  // namespace
