@@ -70,14 +70,14 @@ Value Column::get(size_t i) const {
         case kBool: return Value(bits_[i] != 0);
         case kInt: return Value(static_cast<int64_t>(bits_[i]));
         case kReal: return Value(std::bit_cast<double>(bits_[i]));
-        case kText: return Value(texts_[bits_[i]]);
+        case kText: return Value(texts_[text_index(i)]);
     }
     return Value();
 }
 
 std::string Column::text_form(size_t i) const {
     if (tags_[i] == kNull) return null_text(kind_);
-    if (tags_[i] == kText) return texts_[bits_[i]];
+    if (tags_[i] == kText) return texts_[text_index(i)];
     return get(i).text_form(kind_);
 }
 
@@ -258,7 +258,7 @@ Column Column::take_rows(const std::vector<size_t>& rows, std::vector<std::strin
     for (size_t i = 0; i < rows.size(); ++i) {
         if (out.tags_[i] != kText) continue;
         out.bits_.set(i, out.texts_.size());
-        out.texts_.push_back(texts_[bits_[rows[i]]]);
+        out.texts_.push_back(texts_[text_index(rows[i])]);
     }
     return out;
 }
@@ -268,7 +268,7 @@ void Column::share_equal_texts() {
     std::unordered_map<std::string_view, uint64_t> position;
     for (size_t i = 0; i < size(); ++i) {
         if (tags_[i] != kText) continue;
-        const std::string& text = texts_[bits_[i]];
+        const std::string& text = texts_[text_index(i)];
         auto it = position.find(text);
         if (it == position.end()) {
             it = position.emplace(text, pool.size()).first;
@@ -293,7 +293,7 @@ void Column::append(const Column& other) {
     }
     for (size_t i = 0; i < other.size(); ++i) {
         if (other.tags_[i] == kText) {
-            push_text(other.texts_[other.bits_[i]]);
+            push_text(other.texts_[other.text_index(i)]);
         } else {
             tags_.push_back(other.tags_[i]);
             bits_.push_back(other.bits_[i]);

@@ -53,7 +53,7 @@ public:
     bool is_bool_cell(size_t i) const { return tags_[i] == kBool; }
     int64_t int_at(size_t i) const { return static_cast<int64_t>(bits_[i]); }
     double double_at(size_t i) const { return std::bit_cast<double>(bits_[i]); }
-    const std::string& text_at(size_t i) const { return texts_[bits_[i]]; }
+    const std::string& text_at(size_t i) const { return texts_[text_index(i)]; }
 
     // Calls f with the cell's value without building a Value: f(Null{}), f(bool), f(int64_t),
     // f(double) or f(const std::string&).
@@ -109,6 +109,8 @@ public:
     std::vector<uint8_t> mask(const std::function<bool(const Value&)>& pred) const;
 
 private:
+    // A text cell's word is its place in the pool, which fits a size_t on any target.
+    size_t text_index(size_t i) const { return static_cast<size_t>(bits_[i]); }
     enum Tag : uint8_t { kNull = 0, kBool, kInt, kReal, kText };
     void store(size_t i, const Value& v);
     void widen_for(const Value& v);
