@@ -194,18 +194,10 @@ TEST_F(CommandLineMistake, EngineLimitsAreTakenByTheCommands) {
     const Outcome r = run_tarvo({"ingest", src.string(), db, "--memory-limit", "512MiB", "--threads", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("  brz_kik_izleme: 2 rows\n"), std::string::npos) << r.out;
-    // Too little for the engine's text reader: the failure says so, not that the file is bad, and
-    // the warehouse is kept.
-    const std::string before = tarvo::core::read_file(db);
-    const Outcome small = run_tarvo({"ingest", src.string(), db, "--memory-limit", "128MiB"});
-    EXPECT_EQ(small.status, 1);
-    EXPECT_TRUE(std::regex_match(
-        small.err, std::regex("tarvo: OutOfMemoryException: Out of Memory Error: could not allocate block of size "
-                              "[0-9.]+ MiB \\([^)]*/128\\.0 MiB used\\)\n"
-                              "hint: the warehouse engine ran out of memory at its limit of 128 MiB; give it more "
-                              "with --memory-limit, or fewer --threads\n")))
-        << small.err;
-    EXPECT_TRUE(tarvo::core::read_file(db) == before);
+    // The text reader's buffer follows the line limit, so even the smallest limit accepted reads an
+    // extract.
+    const Outcome smallest = run_tarvo({"ingest", src.string(), db, "--memory-limit", "64MiB"});
+    EXPECT_EQ(smallest.status, 0) << smallest.err;
     // The verifier opens the warehouse read-only with them.
     const Outcome v = run_tarvo({"verify", db, "--memory-limit", "1 GB", "--threads", "2"});
     EXPECT_EQ(v.status, 0) << v.err;
