@@ -67,6 +67,36 @@ TEST(Features, EachFeatureFromItsSourceAndTheLabelLooksAhead) {
     EXPECT_EQ(rows, expected);
 }
 
+// A firm with several fact rows in one period counts once there: the highest score and risks of
+// its rows, in YI when any row is. Which of its rows the warehouse returns first does not matter.
+TEST(Features, SeveralFactRowsOfAFirmInOnePeriodCountOnce) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::create_silver_tables(con);
+    con.execute(R"(
+        INSERT INTO fact_periodic VALUES
+          ('C', '2401', 200, 100, NULL), ('C', '2401', 400, 300, NULL),
+          ('C', '2402', NULL, 50, NULL), ('C', '2402', -1, 50, NULL),
+          ('D', '2401', NULL, 10, NULL), ('D', '2401', 300, NULL, NULL),
+          ('D', '2402', 350, 10, 0), ('D', '2403', 360, 10, 0),
+          ('E', '2401', 500, 10, NULL), ('E', '2401', -1, 10, NULL),
+          ('E', '2402', 600, 10, 0), ('E', '2403', 610, 10, 0);
+        INSERT INTO dim_entity VALUES ('C', 'KOBI', 1, 1), ('D', 'KOBI', 1, 1), ('E', 'KOBI', 1, 1);
+    )");
+    const FeatureMatrix m = zavor::load_features(con, 1);
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < m.rows(); ++r) rows.push_back(describe(m, r));
+    const std::vector<std::string> expected = {
+        "C 2401 1: skor=400 skor_d1=nan skor_d3=nan bant=1 risk_log=5.70711 risk_oran=nan yis_skor=nan seg_kobi=1",
+        "D 2401 0: skor=300 skor_d1=nan skor_d3=nan risk_log=2.3979 risk_oran=nan yis_skor=nan seg_kobi=1",
+        "D 2402 0: skor=350 skor_d1=50 skor_d3=nan bant=1 risk_log=2.3979 yis_skor=nan seg_kobi=1",
+        "E 2402 0: skor=600 skor_d1=100 skor_d3=nan bant=2 risk_log=2.3979 yis_skor=nan seg_kobi=1",
+        "D 2403 -1: skor=360 skor_d1=10 skor_d3=nan bant=1 risk_log=2.3979 yis_skor=nan seg_kobi=1",
+        "E 2403 -1: skor=610 skor_d1=10 skor_d3=nan bant=2 risk_log=2.3979 yis_skor=nan seg_kobi=1",
+    };
+    EXPECT_EQ(rows, expected);
+}
+
 // Any bronze source may be missing: its features then read as if it had no row.
 TEST(Features, MissingBronzeTablesReadAsEmpty) {
     fixtures::TempDir dir("zavor_features");

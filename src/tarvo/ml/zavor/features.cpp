@@ -28,10 +28,28 @@ WITH donemler AS (
 // One row per firm and period with the features of fact_periodic and dim_entity that need no
 // other period: the YI state (1, 0, or null when the period's score cells are all null), the
 // score outside YI (as a double for the differences, and as the feature), the risks.
+// `durum` holds the firm-period's values: a firm has one fact row per period, so the statement
+// is first run with each row as its own firm-period (kDurumPerRow), which needs no grouping of
+// ten million firm-periods; the few firms with several rows in a period are read again with the
+// grouping (kDurumGrouped), and those rows replace what the first reading gave. Over a single
+// row the aggregates below equal the per-row expressions.
 // The features that read other periods (the score one and three periods back, the label) are
 // taken from a grid of every firm's periods in C++: a window over ten million rows costs the
 // warehouse gigabytes.
-constexpr std::string_view kFirmPeriodSql = R"sql(
+constexpr std::string_view kDurumPerRow = R"sql(
+, durum AS (
+    SELECT fi.n, d.t,
+           (TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR CAST(f.ovik_skor AS VARCHAR) = 'YI') AS yi,
+           CASE WHEN TRY_CAST(f.ovik_skor AS DOUBLE) >= 0 THEN TRY_CAST(f.ovik_skor AS DOUBLE) END AS skor,
+           TRY_CAST(f.kombine_risk AS DOUBLE) AS risk,
+           TRY_CAST(f.risk_degisim AS DOUBLE) AS risk_degisim
+    FROM fact_periodic f
+    JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
+    JOIN firmalar fi ON fi.entity_id = CAST(f.entity_id AS VARCHAR)
+)
+)sql";
+
+constexpr std::string_view kDurumGrouped = R"sql(
 , durum AS (
     SELECT fi.n, d.t,
            bool_or(TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR CAST(f.ovik_skor AS VARCHAR) = 'YI') AS yi,
@@ -41,8 +59,13 @@ constexpr std::string_view kFirmPeriodSql = R"sql(
     FROM fact_periodic f
     JOIN donemler d ON d.donem = CAST(f.donem AS VARCHAR)
     JOIN firmalar fi ON fi.entity_id = CAST(f.entity_id AS VARCHAR)
+    WHERE list_contains($1, fi.n)
     GROUP BY fi.n, d.t
-), segment AS (
+)
+)sql";
+
+constexpr std::string_view kFirmPeriodSql = R"sql(
+, segment AS (
     SELECT fi.n, MAX(e.segment) AS segment
     FROM dim_entity e JOIN firmalar fi ON fi.entity_id = CAST(e.entity_id AS VARCHAR)
     GROUP BY fi.n
@@ -290,22 +313,48 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     m.label.reserve(capacity);
     m.continuous.reserve(capacity * kContinuousCount);
     m.flags.reserve(capacity);
-    con.for_each_chunk(std::string(kKeysSql) + std::string(kFirmPeriodSql), [&](const core::Table& chunk) {
-        for (size_t i = 0; i < chunk.nrows(); ++i) {
-            const auto firm = static_cast<int32_t>(chunk.column(0).int_at(i) - 1);
-            const size_t slot = static_cast<size_t>(firm) * n_periods + static_cast<size_t>(chunk.column(1).int_at(i));
-            const core::Column& yi = chunk.column(2);
-            state[slot] = yi.is_null(i) ? PeriodState::unknown : yi.int_at(i) ? PeriodState::yi : PeriodState::outside;
-            if (!chunk.column(3).is_null(i)) score[slot] = *chunk.column(3).number_at(i);
-            if (state[slot] != PeriodState::outside) continue;
-            const size_t r = m.rows();
-            m.resize(r + 1);
-            m.firm[r] = firm;
-            row_of[slot] = static_cast<int32_t>(r);
-            for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k)
-                m.set(r, kFirmPeriodFeatures[k], cell_value(chunk.column(kFirstFeatureColumn + k), i));
+    // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
+    // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
+    const auto place = [&](const core::Table& chunk, size_t i, size_t slot) {
+        const core::Column& yi = chunk.column(2);
+        state[slot] = yi.is_null(i) ? PeriodState::unknown : yi.int_at(i) ? PeriodState::yi : PeriodState::outside;
+        score[slot] = chunk.column(3).is_null(i) ? std::numeric_limits<double>::quiet_NaN() : *chunk.column(3).number_at(i);
+        if (state[slot] != PeriodState::outside) {
+            row_of[slot] = -1;
+            return;
         }
-    });
+        if (row_of[slot] < 0) {
+            row_of[slot] = static_cast<int32_t>(m.rows());
+            m.resize(m.rows() + 1);
+        }
+        const auto r = static_cast<size_t>(row_of[slot]);
+        m.firm[r] = static_cast<int32_t>(slot / n_periods);
+        for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k)
+            m.set(r, kFirmPeriodFeatures[k], cell_value(chunk.column(kFirstFeatureColumn + k), i));
+    };
+    const auto slot_of = [n_periods](const core::Table& chunk, size_t i) {
+        return static_cast<size_t>(chunk.column(0).int_at(i) - 1) * n_periods + static_cast<size_t>(chunk.column(1).int_at(i));
+    };
+    std::vector<int64_t> firms_read_again;
+    con.for_each_chunk(std::string(kKeysSql) + std::string(kDurumPerRow) + std::string(kFirmPeriodSql),
+                       [&](const core::Table& chunk) {
+                           for (size_t i = 0; i < chunk.nrows(); ++i) {
+                               const size_t slot = slot_of(chunk, i);
+                               if (state[slot] == PeriodState::none)
+                                   place(chunk, i, slot);
+                               else
+                                   firms_read_again.emplace_back(chunk.column(0).int_at(i));
+                           }
+                       });
+    if (!firms_read_again.empty()) {
+        std::sort(firms_read_again.begin(), firms_read_again.end());
+        firms_read_again.erase(std::unique(firms_read_again.begin(), firms_read_again.end()), firms_read_again.end());
+        const std::vector<core::Value> firm_numbers(firms_read_again.begin(), firms_read_again.end());
+        con.for_each_chunk(std::string(kKeysSql) + std::string(kDurumGrouped) + std::string(kFirmPeriodSql),
+                           firm_numbers, [&](const core::Table& chunk) {
+                               for (size_t i = 0; i < chunk.nrows(); ++i) place(chunk, i, slot_of(chunk, i));
+                           });
+    }
 
     // The score one and three periods back (when the firm has a row there) and the label: 1 when
     // the firm is in YI in a period of the horizon, unknown when the horizon passes the newest period.
@@ -329,20 +378,28 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     std::vector<PeriodState>().swap(state);
     std::vector<double>().swap(score);
 
-    // Into (period, firm) order; row_of follows the rows to their new places.
+    // Into (period, firm) order; row_of follows the rows to their new places. Rows left behind
+    // by the second reading go last and are dropped.
     std::vector<uint32_t> order;
     order.reserve(m.rows());
+    std::vector<bool> kept(m.rows());
     m.period_start.assign(1, 0);
     for (size_t t = 0; t < n_periods; ++t) {
         for (size_t n = 0; n < n_firms; ++n) {
             int32_t& r = row_of[n * n_periods + t];
             if (r < 0) continue;
+            kept[static_cast<size_t>(r)] = true;
             order.push_back(static_cast<uint32_t>(r));
             r = static_cast<int32_t>(order.size() - 1);
         }
         m.period_start.push_back(order.size());
     }
+    const size_t live_rows = order.size();
+    for (size_t r = 0; r < kept.size(); ++r)
+        if (!kept[r]) order.push_back(static_cast<uint32_t>(r));
+    std::vector<bool>().swap(kept);
     permute_rows(m, order);
+    m.resize(live_rows);
     std::vector<uint32_t>().swap(order);
 
     // Each bronze source's values go to the row of their firm and period, found by number.
