@@ -61,7 +61,7 @@ const char* const kPeriodSelect = R"(
 const char* const kPeriodOptional = ", depo_risk, nakit_risk, gnakit_risk";
 const char* const kPeriodFrom = R"(
         FROM fact_periodic
-        WHERE CAST(entity_id AS VARCHAR) = ANY($1)
+        WHERE entity_id IS NOT NULL
     )";
 
 const char* const kDepoColumns[] = {"depo_risk", "nakit_risk", "gnakit_risk"};
@@ -185,13 +185,15 @@ Document without_rows(Dict meta) {
 // The period values of the monitored firms pivoted onto the base rows: for each period the
 // first non-null score, combined risk and risk change of the firm's rows, and the latest
 // period's risk split when the warehouse has one. The period table streams through in chunks,
-// so its size does not matter.
+// so its size does not matter. It is read whole: a row of a firm that is not monitored finds
+// no base row and is passed over here (having the warehouse match every row against a million
+// keys first cost more than the reading).
 struct PeriodPivot {
     std::vector<std::vector<Column>> values;  // [score, risk, risk change][period]
     std::vector<Column> depo;                 // kDepoColumns, latest period
 };
 
-PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_list, const Column& base_ids,
+PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
                           const std::vector<std::string>& period_text, const std::string& son_text,
                           bool has_depo) {
     const size_t n = base_ids.size();
@@ -200,7 +202,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const std::vector<Value>& key_lis
                       std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
     const FirmRows firm_rows(base_ids);
     con.for_each_chunk(
-        std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom, key_list,
+        std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
         [&](const Table& chunk) {
             const Column& ids = chunk["entity_id"];
             const Column& donem = chunk["donem"];
@@ -341,13 +343,13 @@ Document _build_scoreboard(vandel::Vandel& con) {
     const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
     Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
                            key_list);
+    key_list = {};  // the firm keys' last use
     base.set("entity_id", base["entity_id"].astype(str));
 
     std::vector<std::string> period_text(periods.size());
     for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
-    PeriodPivot pivot = pivot_periods(con, key_list, base["entity_id"], period_text, son_text, has_depo);
-    key_list = {};  // the firm keys' last use
+    PeriodPivot pivot = pivot_periods(con, base["entity_id"], period_text, son_text, has_depo);
 
     Table rows = firm_columns(std::move(base), has_dim_extra);
     add_period_columns(rows, pivot, period_text);
