@@ -137,13 +137,10 @@ Document admin_data_step(const fs::path& db_path, const Document& scoreboard, co
     Document backtest_firma = _build_backtest_firma_lists(con_bt);
     Document ml_predictions = _build_ml_predictions_list(scoreboard);
     std::vector<std::string> admin_entity_ids;
-    std::unordered_set<std::string> admin_mutas;
     const core::Column* muta = rows.find("muta");
-    for (size_t r = 0; muta && r < rows.nrows(); ++r) {
-        if (!manager_filter(core::RowView(rows, r))) continue;
-        admin_entity_ids.push_back(muta->text_form(r));
-        admin_mutas.insert(admin_entity_ids.back());
-    }
+    for (size_t r = 0; muta && r < rows.nrows(); ++r)
+        if (manager_filter(core::RowView(rows, r))) admin_entity_ids.push_back(muta->text_form(r));
+    const std::unordered_set<std::string> admin_mutas(admin_entity_ids.begin(), admin_entity_ids.end());
     Document diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
     con_bt.close();
 
@@ -210,32 +207,43 @@ fs::path default_output_dir(const fs::path& db_path) {
     return fs::path(core::path_text(db_path)).parent_path().parent_path() / "outputs" / "json";
 }
 
-ManagerFilter::ManagerFilter(const core::Table& rows) {
+ManagerFilter::ManagerFilter(const core::Table& rows) : rows_(&rows) {
     const core::Column* segment = rows.find("segment");
     const core::Column* muta = rows.find("muta");
     const core::Column* son_risk = rows.find("son_risk");
-    if (!segment || !muta) return;
-    std::vector<size_t> kobi;
-    std::vector<std::optional<double>> keys;
-    for (size_t i = 0; i < rows.nrows(); ++i) {
-        if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
-            kobi.push_back(i);
-            keys.push_back(son_risk ? son_risk->number_at(i).value_or(0) : 0);
+    if (segment && muta) {
+        std::vector<size_t> kobi;
+        std::vector<std::optional<double>> keys;
+        for (size_t i = 0; i < rows.nrows(); ++i) {
+            if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
+                kobi.push_back(i);
+                keys.push_back(son_risk ? son_risk->number_at(i).value_or(0) : 0);
+            }
         }
+        std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);
+        for (size_t k = 0; k < order.size() && static_cast<int64_t>(k) < kTopKobi; ++k)
+            kobi_top_.insert(muta->text_form(kobi[order[k]]));
     }
-    std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);
-    for (size_t k = 0; k < order.size() && static_cast<int64_t>(k) < kTopKobi; ++k)
-        kobi_top_.insert(muta->text_form(kobi[order[k]]));
+    passes_.resize(rows.nrows());
+    for (size_t r = 0; r < rows.nrows(); ++r) passes_[r] = decide(rows, r);
 }
 
 bool ManagerFilter::operator()(const core::RowView& row) const {
-    const core::Value seg = row.get("segment");
-    const std::string segment = seg.is_text() ? seg.as_text() : "";
-    if (segment == "KUR-TIC") return true;
-    if (segment == "KOBI" && row.has("muta") && kobi_top_.count(row.get("muta").text_form()))
-        return true;
-    const double risk = core::to_number(row.get("son_risk")).value_or(0);
-    return risk > kRiskFloor;
+    if (&row.table() == rows_ && row.index() < passes_.size()) return passes_[row.index()];
+    return decide(row.table(), row.index());
+}
+
+bool ManagerFilter::decide(const core::Table& rows, size_t r) const {
+    const core::Column* segment = rows.find("segment");
+    const bool is_text = segment && segment->is_text_cell(r);
+    if (is_text && segment->text_at(r) == "KUR-TIC") return true;
+    if (is_text && segment->text_at(r) == "KOBI")
+        if (const core::Column* muta = rows.find("muta"); muta && kobi_top_.count(muta->text_form(r))) return true;
+    const core::Column* son_risk = rows.find("son_risk");
+    if (!son_risk) return false;
+    const std::optional<double> risk =
+        son_risk->is_text_cell(r) ? core::parse_number(son_risk->text_at(r)) : son_risk->number_at(r);
+    return risk.value_or(0) > kRiskFloor;
 }
 
 std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<fs::path> output_dir,

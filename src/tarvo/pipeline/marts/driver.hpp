@@ -50,7 +50,9 @@ std::pair<core::Document, core::Document> run_marts(
     const std::string& file_suffix = "", bool use_predictor = true);
 
 // The manager dashboard's row filter: KUR-TIC rows, KOBI rows among the run's top 10,000 KOBI
-// firms by latest risk, and any row whose latest risk is above 50,000,000.
+// firms by latest risk, and any row whose latest risk is above 50,000,000. Every row of the table
+// it is built from is decided once, at construction: the dashboards ask about each row three
+// times. Rows of another table are decided when asked.
 class ManagerFilter {
 public:
     static constexpr int64_t kTopKobi = 10000;
@@ -63,7 +65,11 @@ public:
     const std::unordered_set<std::string>& kobi_top() const { return kobi_top_; }
 
 private:
+    bool decide(const core::Table& rows, size_t r) const;
+
     std::unordered_set<std::string> kobi_top_;  // text forms of "muta"
+    const core::Table* rows_;
+    std::vector<bool> passes_;  // per row of rows_
 };
 
 // Default output directory for a warehouse path: <parent of its directory>/outputs/json.
