@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -12,16 +13,29 @@ namespace tarvo::ronnel {
 
 namespace {
 
-// Firm key (text form of "muta") -> name, over every scoreboard row.
-std::unordered_map<std::string, core::Value> firm_names(const core::Document& scoreboard) {
-    std::unordered_map<std::string, core::Value> names;
+// Firm key (text form of "muta") -> name, for the keys the lists hold: the first scoreboard row
+// of a key gives its name, and a key without a row has none. Only the listed firms' names are
+// kept, and a run without lists reads no row.
+using FirmNames = std::unordered_map<std::string, std::optional<core::Value>>;
+
+std::string firm_key(const core::Document& id) {
+    return id.is_text() ? id.as_text() : id.to_value().text_form();
+}
+
+FirmNames firm_names(const core::Document& lists, const core::Document& scoreboard) {
+    FirmNames names;
+    for (const auto& [model, categories] : lists.as_dict())
+        if (categories.is_dict())
+            for (const auto& [category, ids] : categories.as_dict())
+                if (ids.is_list())
+                    for (const auto& id : ids.as_list()) names.emplace(firm_key(id), std::nullopt);
     core::RowsRef rows(scoreboard.get("rows"));
     const core::Column* muta = rows->find("muta");
     const core::Column* unvan = rows->find("unvan");
-    if (!muta) return names;
-    for (size_t r = 0; r < rows->nrows(); ++r) {
+    for (size_t r = 0; muta && !names.empty() && r < rows->nrows(); ++r) {
         if (muta->is_null(r)) continue;
-        names.emplace(muta->text_form(r), unvan ? unvan->get(r) : core::Value());
+        const auto it = names.find(muta->text_form(r));
+        if (it != names.end() && !it->second) it->second = unvan ? unvan->get(r) : core::Value();
     }
     return names;
 }
@@ -45,7 +59,7 @@ void append_json_value(std::string& out, const core::Value& v) {
 // as JSON straight away: the lists hold a pair per firm, too many to build as documents first.
 std::string named_firm_lists_json(const core::Document* lists, const core::Document& scoreboard) {
     if (!lists || !lists->is_dict()) return "null";
-    const auto names = firm_names(scoreboard);
+    const FirmNames names = firm_names(*lists, scoreboard);
     std::string out = "{";
     for (const auto& [model, categories] : lists->as_dict()) {
         if (out.size() > 1) out += ',';
@@ -67,12 +81,12 @@ std::string named_firm_lists_json(const core::Document* lists, const core::Docum
             for (const auto& id : ids.is_list() ? ids.as_list() : kNoIds) {
                 if (!first_id) out += ',';
                 first_id = false;
-                const std::string key = id.is_text() ? id.as_text() : id.to_value().text_form();
+                const std::string key = firm_key(id);
                 out += '[';
                 append_json_text(out, key);
                 out += ',';
-                auto it = names.find(key);
-                append_json_value(out, it == names.end() ? core::Value() : it->second);
+                const auto it = names.find(key);
+                append_json_value(out, it == names.end() || !it->second ? core::Value() : *it->second);
                 out += ']';
             }
             out += ']';
