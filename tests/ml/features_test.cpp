@@ -97,6 +97,40 @@ TEST(Features, SeveralFactRowsOfAFirmInOnePeriodCountOnce) {
     EXPECT_EQ(rows, expected);
 }
 
+// A warehouse may keep the score as text, "YI" for a firm in YI, or as a number, -1 for YI: the
+// same firm-periods give the same rows either way.
+TEST(Features, AScoreKeptAsTextOrNumberGivesTheSameRows) {
+    struct Case {
+        const char* name;
+        const char* score_type;
+        const char* yi;
+    };
+    const Case cases[] = {{"number", "DOUBLE", "-1"}, {"integer", "BIGINT", "-1"}, {"text", "VARCHAR", "'YI'"},
+                          {"text with a number for YI", "VARCHAR", "'-1'"}};
+    std::vector<std::vector<std::string>> results;
+    for (const Case& c : cases) {
+        fixtures::TempDir dir("zavor_features");
+        vandel::Vandel con((dir / "w.duckdb").string());
+        con.execute(std::string("CREATE TABLE fact_periodic(entity_id VARCHAR, donem VARCHAR, ovik_skor ") +
+                    c.score_type + ", kombine_risk DOUBLE, risk_degisim DOUBLE)");
+        con.execute("CREATE TABLE dim_entity(entity_id VARCHAR, segment VARCHAR, sube_kodu BIGINT, bolge_kodu BIGINT)");
+        con.execute(std::string("INSERT INTO fact_periodic VALUES ('A', '2401', 300, 10, NULL), ('A', '2402', ") + c.yi +
+                    ", 10, 0), ('B', '2401', NULL, 10, NULL), ('B', '2402', 600, 10, 0), ('B', '2403', 610, 10, 0),"
+                    " ('A', '2403', 320, 10, 0)");
+        const FeatureMatrix m = zavor::load_features(con, 1);
+        std::vector<std::string> rows;
+        for (size_t r = 0; r < m.rows(); ++r) rows.push_back(describe(m, r));
+        results.push_back(rows);
+    }
+    const std::vector<std::string> expected = {
+        "A 2401 1: skor=300 skor_d1=nan skor_d3=nan risk_log=2.3979 risk_oran=nan yis_skor=nan",
+        "B 2402 0: skor=600 skor_d1=nan skor_d3=nan bant=2 risk_log=2.3979 yis_skor=nan",
+        "A 2403 -1: skor=320 skor_d1=nan skor_d3=nan risk_log=2.3979 yis_skor=nan",
+        "B 2403 -1: skor=610 skor_d1=10 skor_d3=nan bant=2 risk_log=2.3979 yis_skor=nan",
+    };
+    for (size_t k = 0; k < std::size(cases); ++k) EXPECT_EQ(results[k], expected) << cases[k].name;
+}
+
 // Any bronze source may be missing: its features then read as if it had no row.
 TEST(Features, MissingBronzeTablesReadAsEmpty) {
     fixtures::TempDir dir("zavor_features");
