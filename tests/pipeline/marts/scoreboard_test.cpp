@@ -101,6 +101,42 @@ TEST(Scoreboard, ScoreCellsOptionalColumnsAndMissingLatestPeriod) {
     }
 }
 
+// Period values reach their firm's row whatever order the period rows come in (a firm's periods
+// together, every firm once per period, or neither), and both base rows of a firm listed twice
+// get them.
+TEST(Scoreboard, PeriodRowsInAnyOrderReachTheirFirms) {
+    const std::vector<std::string> facts = {"('1', '2401', 100, 10, NULL)", "('1', '2402', 110, 11, 1)",
+                                            "('2', '2401', 200, 20, NULL)", "('2', '2402', 220, 22, 2)",
+                                            "('3', '2401', 300, 30, NULL)", "('3', '2402', 330, 33, 3)"};
+    struct Case {
+        const char* name;
+        std::vector<size_t> order;  // of facts
+        bool firm_listed_twice;
+    };
+    const Case cases[] = {{"firm by firm", {0, 1, 2, 3, 4, 5}, false},
+                          {"period by period", {0, 2, 4, 1, 3, 5}, false},
+                          {"mixed", {5, 0, 3, 2, 4, 1}, false},
+                          {"firm listed twice", {4, 2, 0, 5, 3, 1}, true}};
+    for (const Case& c : cases) {
+        vandel::Vandel con(":memory:");
+        fixtures::create_silver_tables(con);
+        std::string insert = "INSERT INTO fact_periodic VALUES ";
+        for (size_t k = 0; k < c.order.size(); ++k) insert += (k ? ", " : "") + facts[c.order[k]];
+        con.execute(insert);
+        con.execute(std::string("INSERT INTO dim_entity VALUES ('1', 'A', 1, 1), ('2', 'A', 1, 1), ('3', 'A', 1, 1)") +
+                    (c.firm_listed_twice ? ", ('2', 'B', 1, 1)" : ""));
+        core::Document sb = marts::_build_scoreboard(con);
+        std::vector<std::string> got;
+        const core::Table& rows = sb["rows"].as_rows();
+        for (size_t i = 0; i < rows.nrows(); ++i)
+            got.push_back(rows.at(i, "muta").as_text() + ":" + rows.at(i, "ovik2401").text_form() + "," +
+                          rows.at(i, "ovik2402").text_form() + "," + rows.at(i, "son_risk").text_form());
+        std::vector<std::string> expected = {"3:300,330,33", "2:200,220,22", "1:100,110,11"};
+        if (c.firm_listed_twice) expected.insert(expected.begin() + 2, "2:200,220,22");
+        EXPECT_EQ(got, expected) << c.name;
+    }
+}
+
 TEST(BranchReference, CsvFormatAndSuffix) {
     fixtures::TempDir dir("ref_csv");
     vandel::Vandel con(":memory:");

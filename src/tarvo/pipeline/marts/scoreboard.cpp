@@ -26,6 +26,12 @@ const char* const kMonitoredFirms = R"(
         SELECT DISTINCT entity_id FROM fact_periodic
         WHERE ovik_skor IS NOT NULL OR COALESCE(kombine_risk, 0) > 0
     )";
+// The same firms' keys as text, for the base rows to be matched against inside the warehouse: a
+// list parameter of a million keys took the warehouse two seconds and half a gigabyte to bind.
+const char* const kMonitoredKeys = R"(
+        SELECT DISTINCT CAST(entity_id AS VARCHAR) FROM fact_periodic
+        WHERE ovik_skor IS NOT NULL OR COALESCE(kombine_risk, 0) > 0
+    )";
 
 const char* const kBaseSelect = R"(
         SELECT
@@ -53,7 +59,7 @@ const char* const kBaseFrom = R"(
             SELECT DISTINCT ON (bolge_kodu) bolge_kodu, bolge_adi
             FROM ref_sube_bolge ORDER BY bolge_kodu
         ) sb2 ON de.bolge_kodu = sb2.bolge_kodu
-        WHERE de.entity_id = ANY($1)
+        WHERE de.entity_id IN ({monitored_keys})
     )";
 
 const char* const kPeriodSelect = R"(
@@ -93,16 +99,24 @@ public:
         for (size_t i = keys.size(); i-- > 0;) {
             size_t& first = slots_[find(keys.text_at(i))];
             next_[i] = first;
+            repeats_ = repeats_ || first != kNone;
             first = i;
         }
     }
-    template <class F>
-    void for_each(std::string_view key, F&& f) const {
-        for (size_t r = slots_[find(key)]; r != kNone; r = next_[r]) f(r);
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    // The key's first base row (kNone when it has none) and the row after `r` holding the same key.
+    // Period rows tend to come in the base rows' order (a firm's periods together, or every firm
+    // once per period), so when no key repeats, the rows at and after `near` are tried first: a
+    // match there costs no lookup, whose cache misses were most of the pivot's time.
+    size_t first(std::string_view key, size_t near) const {
+        if (!repeats_)
+            for (size_t r = near; r < keys_.size() && r <= near + 1; ++r)
+                if (keys_.text_at(r) == key) return r;
+        return slots_[find(key)];
     }
+    size_t next(size_t r) const { return next_[r]; }
 
 private:
-    static constexpr size_t kNone = static_cast<size_t>(-1);
     // The slot holding the key's first row, or the empty slot where it would go.
     size_t find(std::string_view key) const {
         size_t s = std::hash<std::string_view>{}(key) & mask_;
@@ -114,6 +128,7 @@ private:
     std::vector<size_t> next_;
     std::vector<size_t> slots_;
     size_t mask_ = 0;
+    bool repeats_ = false;  // some key has more than one base row
 };
 
 // Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
@@ -201,6 +216,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
     PeriodPivot pivot{std::vector<std::vector<Column>>(3, std::vector<Column>(np, Column(core::mixed, n))),
                       std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
     const FirmRows firm_rows(base_ids);
+    size_t near = 0;  // the base row last found
     con.for_each_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
         [&](const Table& chunk) {
@@ -212,7 +228,9 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
                     std::find(period_text.begin(), period_text.end(), text_of(donem, i, donem_text)) -
                     period_text.begin());
                 if (p == np) continue;
-                firm_rows.for_each(text_of(ids, i, id_text), [&](size_t row) {
+                const size_t first = firm_rows.first(text_of(ids, i, id_text), near);
+                if (first != FirmRows::kNone) near = first;
+                for (size_t row = first; row != FirmRows::kNone; row = firm_rows.next(row)) {
                     for (size_t s = 0; s < 3; ++s) {
                         const Column& src = chunk.column(2 + s);
                         Column& dst = pivot.values[s][p];
@@ -220,7 +238,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
                     }
                     if (has_depo && period_text[p] == son_text)
                         for (size_t k = 0; k < 3; ++k) pivot.depo[k].set(row, chunk.column(5 + k).get(i));
-                });
+                }
             }
         });
     return pivot;
@@ -328,22 +346,21 @@ Document _build_scoreboard(vandel::Vandel& con) {
     // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
     // chained fetch of a query's column): keep its spelling.
     Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
-    if (keys.empty()) {
+    const bool none_monitored = keys.empty();
+    keys = Column();  // the base rows are matched to these firms inside the warehouse
+    if (none_monitored) {
         Dict meta;
         meta.set("donemler", column_values(periods));
         meta.set("son_donem", Document::of(son_donem));
         meta.set("n_muta", Document(int64_t{0}));
         return without_rows(std::move(meta));
     }
-    std::vector<Value> key_list;
-    key_list.reserve(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) key_list.emplace_back(keys.text_at(i));
 
     const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
     const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
-    Table base = con.query(std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom,
-                           key_list);
-    key_list = {};  // the firm keys' last use
+    std::string base_sql = std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom;
+    base_sql.replace(base_sql.find("{monitored_keys}"), std::string_view("{monitored_keys}").size(), kMonitoredKeys);
+    Table base = con.query(base_sql);
     base.set("entity_id", base["entity_id"].astype(str));
 
     std::vector<std::string> period_text(periods.size());
