@@ -82,15 +82,6 @@ std::string Column::text_form(size_t i) const {
 }
 
 
-std::optional<double> Column::number_at(size_t i) const {
-    switch (tags_[i]) {
-        case kBool: return bits_[i] ? 1.0 : 0.0;
-        case kInt: return static_cast<double>(static_cast<int64_t>(bits_[i]));
-        case kReal: return std::bit_cast<double>(bits_[i]);
-        default: return std::nullopt;
-    }
-}
-
 void Column::widen_for(const Value& v) {
     if (v.is_null() || kind_ == Kind::mixed) return;
     bool fits = (kind_ == Kind::boolean && v.is_bool()) || (kind_ == Kind::i64 && v.is_int()) ||

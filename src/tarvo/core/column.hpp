@@ -69,7 +69,14 @@ public:
     }
     bool bool_at(size_t i) const { return bits_[i] != 0; }
     // Numeric value of an int, double or bool cell; nothing for null and text cells.
-    std::optional<double> number_at(size_t i) const;
+    std::optional<double> number_at(size_t i) const {
+        switch (tags_[i]) {
+            case kBool: return bits_[i] ? 1.0 : 0.0;
+            case kInt: return static_cast<double>(static_cast<int64_t>(bits_[i]));
+            case kReal: return std::bit_cast<double>(bits_[i]);
+            default: return std::nullopt;
+        }
+    }
 
     void set(size_t i, const Value& v);
     void set_null(size_t i);

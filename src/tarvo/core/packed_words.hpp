@@ -41,9 +41,10 @@ public:
         }
         uint8_t tmp[8];
         std::memcpy(tmp, &word, sizeof word);
-        // The low bytes of the word, whichever end of it they are stored at.
+        // The low bytes of the word, whichever end of it they are stored at, a byte at a time:
+        // a range insert of two to eight bytes cost more than the bytes.
         const uint8_t* low = std::endian::native == std::endian::little ? tmp : tmp + (8 - width_);
-        bytes_.insert(bytes_.end(), low, low + width_);
+        for (size_t k = 0; k < width_; ++k) bytes_.push_back(low[k]);
     }
     void reserve(size_t n) { bytes_.reserve(n * width_); }
     // The words at the given positions, in that order, at this vector's width.
@@ -84,9 +85,13 @@ private:
         return 8;
     }
 
+    // Widens the vector when the word needs more room; the check is the common case and inline.
     void fit(uint64_t word) {
+        if (width_ == 8) return;
         const uint8_t need = width_for(word);
-        if (need <= width_) return;
+        if (need > width_) widen(need);
+    }
+    void widen(uint8_t need) {
         PackedWords wider;
         wider.width_ = need;
         const size_t n = size();
