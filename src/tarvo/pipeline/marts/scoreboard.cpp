@@ -35,6 +35,7 @@ const char* const kMonitoredKeys = R"(
 
 const char* const kBaseSelect = R"(
         SELECT
+            de.rowid AS _sira,
             de.entity_id,
             mi.unvan,
             de.segment,
@@ -130,6 +131,18 @@ private:
     size_t mask_ = 0;
     bool repeats_ = false;  // some key has more than one base row
 };
+
+// The base rows in dim_entity's own order (by its row numbers in `_sira`, which is then dropped):
+// the warehouse returns matched rows in an order of its own, and the base order is the order of
+// firms with equal risk in the scoreboard.
+void into_dim_entity_order(Table& base) {
+    const Column& sira = base["_sira"];
+    std::vector<size_t> order(base.nrows());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sira.int_at(a) < sira.int_at(b); });
+    base.drop("_sira");
+    base.reorder(order);
+}
 
 // Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
 const std::string& text_of(const Column& c, size_t i, std::string& scratch) {
@@ -361,6 +374,7 @@ Document _build_scoreboard(vandel::Vandel& con) {
     std::string base_sql = std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom;
     base_sql.replace(base_sql.find("{monitored_keys}"), std::string_view("{monitored_keys}").size(), kMonitoredKeys);
     Table base = con.query(base_sql);
+    into_dim_entity_order(base);
     base.set("entity_id", base["entity_id"].astype(str));
 
     std::vector<std::string> period_text(periods.size());
