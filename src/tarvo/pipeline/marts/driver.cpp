@@ -207,42 +207,41 @@ fs::path default_output_dir(const fs::path& db_path) {
     return fs::path(core::path_text(db_path)).parent_path().parent_path() / "outputs" / "json";
 }
 
+ManagerFilter::Columns ManagerFilter::Columns::of(const core::Table& rows) {
+    return {rows.find("segment"), rows.find("muta"), rows.find("son_risk")};
+}
+
 ManagerFilter::ManagerFilter(const core::Table& rows) : rows_(&rows) {
-    const core::Column* segment = rows.find("segment");
-    const core::Column* muta = rows.find("muta");
-    const core::Column* son_risk = rows.find("son_risk");
-    if (segment && muta) {
+    const Columns c = Columns::of(rows);
+    if (c.segment && c.muta) {
         std::vector<size_t> kobi;
         std::vector<std::optional<double>> keys;
         for (size_t i = 0; i < rows.nrows(); ++i) {
-            if (segment->is_text_cell(i) && segment->text_at(i) == "KOBI") {
+            if (c.segment->is_text_cell(i) && c.segment->text_at(i) == "KOBI") {
                 kobi.push_back(i);
-                keys.push_back(son_risk ? son_risk->number_at(i).value_or(0) : 0);
+                keys.push_back(c.son_risk ? c.son_risk->number_at(i).value_or(0) : 0);
             }
         }
         std::vector<size_t> order = core::stable_order(keys, /*descending=*/true);
         for (size_t k = 0; k < order.size() && static_cast<int64_t>(k) < kTopKobi; ++k)
-            kobi_top_.insert(muta->text_form(kobi[order[k]]));
+            kobi_top_.insert(c.muta->text_form(kobi[order[k]]));
     }
     passes_.resize(rows.nrows());
-    for (size_t r = 0; r < rows.nrows(); ++r) passes_[r] = decide(rows, r);
+    for (size_t r = 0; r < rows.nrows(); ++r) passes_[r] = decide(c, r);
 }
 
 bool ManagerFilter::operator()(const core::RowView& row) const {
     if (&row.table() == rows_ && row.index() < passes_.size()) return passes_[row.index()];
-    return decide(row.table(), row.index());
+    return decide(Columns::of(row.table()), row.index());
 }
 
-bool ManagerFilter::decide(const core::Table& rows, size_t r) const {
-    const core::Column* segment = rows.find("segment");
-    const bool is_text = segment && segment->is_text_cell(r);
-    if (is_text && segment->text_at(r) == "KUR-TIC") return true;
-    if (is_text && segment->text_at(r) == "KOBI")
-        if (const core::Column* muta = rows.find("muta"); muta && kobi_top_.count(muta->text_form(r))) return true;
-    const core::Column* son_risk = rows.find("son_risk");
-    if (!son_risk) return false;
+bool ManagerFilter::decide(const Columns& c, size_t r) const {
+    const bool is_text = c.segment && c.segment->is_text_cell(r);
+    if (is_text && c.segment->text_at(r) == "KUR-TIC") return true;
+    if (is_text && c.segment->text_at(r) == "KOBI" && c.muta && kobi_top_.count(c.muta->text_form(r))) return true;
+    if (!c.son_risk) return false;
     const std::optional<double> risk =
-        son_risk->is_text_cell(r) ? core::parse_number(son_risk->text_at(r)) : son_risk->number_at(r);
+        c.son_risk->is_text_cell(r) ? core::parse_number(c.son_risk->text_at(r)) : c.son_risk->number_at(r);
     return risk.value_or(0) > kRiskFloor;
 }
 

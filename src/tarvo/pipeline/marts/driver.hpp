@@ -65,7 +65,12 @@ public:
     const std::unordered_set<std::string>& kobi_top() const { return kobi_top_; }
 
 private:
-    bool decide(const core::Table& rows, size_t r) const;
+    // The columns a decision reads, looked up once per table.
+    struct Columns {
+        const core::Column *segment, *muta, *son_risk;
+        static Columns of(const core::Table& rows);
+    };
+    bool decide(const Columns& c, size_t r) const;
 
     std::unordered_set<std::string> kobi_top_;  // text forms of "muta"
     const core::Table* rows_;
