@@ -13,53 +13,37 @@ namespace tarvo::ronnel {
 
 namespace {
 
-// Firm key (text form of "muta") -> name, for the keys the lists hold: the first scoreboard row
-// of a key gives its name, and a key without a row has none. Only the listed firms' names are
-// kept, and a run without lists reads no row.
-using FirmNames = std::unordered_map<std::string, std::optional<core::Value>>;
+// Firm key (text form of "muta") -> the scoreboard row that names it, for the keys the lists
+// hold: the first row of a key, and none for a key without a row. Only the listed firms are
+// looked for, and a run without lists reads no row.
+using FirmRows = std::unordered_map<std::string, std::optional<size_t>>;
 
 std::string firm_key(const core::Document& id) {
     return id.is_text() ? id.as_text() : id.to_value().text_form();
 }
 
-FirmNames firm_names(const core::Document& lists, const core::Document& scoreboard) {
-    FirmNames names;
+FirmRows firm_rows(const core::Document& lists, const core::Column* muta) {
+    FirmRows rows;
     for (const auto& [model, categories] : lists.as_dict())
         if (categories.is_dict())
             for (const auto& [category, ids] : categories.as_dict())
                 if (ids.is_list())
-                    for (const auto& id : ids.as_list()) names.emplace(firm_key(id), std::nullopt);
-    core::RowsRef rows(scoreboard.get("rows"));
-    const core::Column* muta = rows->find("muta");
-    const core::Column* unvan = rows->find("unvan");
-    for (size_t r = 0; muta && !names.empty() && r < rows->nrows(); ++r) {
+                    for (const auto& id : ids.as_list()) rows.emplace(firm_key(id), std::nullopt);
+    for (size_t r = 0; muta && !rows.empty() && r < muta->size(); ++r) {
         if (muta->is_null(r)) continue;
-        const auto it = names.find(muta->text_form(r));
-        if (it != names.end() && !it->second) it->second = unvan ? unvan->get(r) : core::Value();
+        const auto it = rows.find(muta->text_form(r));
+        if (it != rows.end() && !it->second) it->second = r;
     }
-    return names;
-}
-
-// A scalar as the page's JSON has it: a non-finite number is null.
-void append_json_value(std::string& out, const core::Value& v) {
-    if (v.is_text()) {
-        append_json_text(out, v.as_text());
-    } else if (v.is_bool()) {
-        out += v.as_bool() ? "true" : "false";
-    } else if (v.is_int()) {
-        out += std::to_string(v.as_int());
-    } else if (v.is_double() && std::isfinite(v.as_double())) {
-        core::append_double(out, v.as_double());
-    } else {
-        out += "null";
-    }
+    return rows;
 }
 
 // The back-test firm lists with each firm's name, {model: {category: [[id, name], ...]}}, written
 // as JSON straight away: the lists hold a pair per firm, too many to build as documents first.
 std::string named_firm_lists_json(const core::Document* lists, const core::Document& scoreboard) {
     if (!lists || !lists->is_dict()) return "null";
-    const FirmNames names = firm_names(*lists, scoreboard);
+    core::RowsRef table(scoreboard.get("rows"));
+    const core::Column* unvan = table->find("unvan");
+    const FirmRows rows = firm_rows(*lists, table->find("muta"));
     std::string out = "{";
     for (const auto& [model, categories] : lists->as_dict()) {
         if (out.size() > 1) out += ',';
@@ -85,8 +69,11 @@ std::string named_firm_lists_json(const core::Document* lists, const core::Docum
                 out += '[';
                 append_json_text(out, key);
                 out += ',';
-                const auto it = names.find(key);
-                append_json_value(out, it == names.end() || !it->second ? core::Value() : *it->second);
+                const auto it = rows.find(key);
+                if (unvan && it != rows.end() && it->second)
+                    append_json_cell(out, *unvan, *it->second);
+                else
+                    out += "null";
                 out += ']';
             }
             out += ']';
