@@ -121,9 +121,10 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
         std::vector<double> scores[3];
         std::vector<int8_t> labels(m.label.begin() + static_cast<long>(first), m.label.begin() + static_cast<long>(end));
         for (size_t r = first; r < end; ++r) {
-            scores[kEus].push_back(m.row(r)[zavor::kSkor]);
-            scores[kYis].push_back(m.row(r)[zavor::kYisSkor]);
-            scores[kMl].push_back(core::round_half_even(lm->probability(m.row(r).data()), 4));
+            const zavor::RawFeatures raw = m.row(r);
+            scores[kEus].push_back(raw[zavor::kSkor]);
+            scores[kYis].push_back(raw[zavor::kYisSkor]);
+            scores[kMl].push_back(core::round_half_even(lm->probability(raw.data()), 4));
         }
         Measures measures[3];
         for (size_t k = 0; k < 3; ++k) {
