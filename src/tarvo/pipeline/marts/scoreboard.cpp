@@ -355,13 +355,12 @@ Document _build_scoreboard(vandel::Vandel& con) {
         con.query("SELECT DISTINCT donem FROM fact_periodic WHERE kombine_risk IS NOT NULL ORDER BY donem")
             .column(0);
 
-    // Monitored firms: any period with a score or a positive combined risk.
+    // Monitored firms: any period with a score or a positive combined risk. Only whether there is
+    // one is needed here (the base rows are matched to them inside the warehouse), so one is read.
     // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
     // chained fetch of a query's column): keep its spelling.
-    Column keys = con.query(kMonitoredFirms)["entity_id"].astype(str);
-    const bool none_monitored = keys.empty();
-    keys = Column();  // the base rows are matched to these firms inside the warehouse
-    if (none_monitored) {
+    const Column keys = con.query(std::string(kMonitoredFirms) + " LIMIT 1")["entity_id"].astype(str);
+    if (keys.empty()) {
         Dict meta;
         meta.set("donemler", column_values(periods));
         meta.set("son_donem", Document::of(son_donem));
