@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
             extra.set("ml_predictions", marts::_build_ml_predictions_list(scoreboard));
             std::vector<std::string> ids;
             for (size_t r = 0; r < rows.nrows(); ++r) ids.push_back(rows.find("muta")->text_form(r));
-            extra.set("diag_index_full", marts::_build_diag_index_full(con, ids));
+            extra.set("diag_index_full_json", marts::_build_diag_index_full(con, ids));
         }
         extra.set("page_mode", "admin");
         const core::Document extra_doc(std::move(extra));

@@ -216,8 +216,8 @@ TEST(DiagIndexFull, FindingsKeysAndNewGroupsInOrder) {
     Vandel con(":memory:");
     con.execute(std::string(kFindings) + kFullRows);
     core::ConsoleCapture cap;
-    Document index = _build_diag_index_full(con, {"10", "11", "999"});
-    EXPECT_EQ(compact(index),
+    const std::string index = _build_diag_index_full(con, {"10", "11", "999"});
+    EXPECT_EQ(index,
               R"({"10":{"2401":{"bulgular":[)"
               R"({"katman":"L1","kriter":"k1","aciklama":"Açıklama","deger":1.5,"onceki":0.5,"grup":"G1","yeni":1},)"
               R"({"katman":"L2","kriter":"k2","onceki":2.5,"grup":"G2","yeni":1},)"
@@ -245,7 +245,7 @@ TEST(DiagIndexFull, QuietEmptyResults) {
         Vandel con(":memory:");
         if (!c.setup.empty()) con.execute(c.setup);
         core::ConsoleCapture cap;
-        EXPECT_EQ(compact(_build_diag_index_full(con, c.ids)), "{}") << c.name;
+        EXPECT_EQ(_build_diag_index_full(con, c.ids), "{}") << c.name;
         EXPECT_EQ(cap.out(), "") << c.name;
         EXPECT_EQ(cap.err(), "") << c.name;
     }
@@ -256,13 +256,47 @@ TEST(DiagIndexFull, EmptyListSendsNoStatement) {
     Vandel con(":memory:");
     con.close();
     core::ConsoleCapture cap;
-    EXPECT_EQ(compact(_build_diag_index_full(con, {})), "{}");
+    EXPECT_EQ(_build_diag_index_full(con, {}), "{}");
     EXPECT_EQ(cap.out(), "");
-    EXPECT_EQ(compact(_build_diag_index_full(con, {"1"})), "{}");
+    EXPECT_EQ(_build_diag_index_full(con, {"1"}), "{}");
     EXPECT_EQ(cap.out_lines(),
               (std::vector<std::string>{"  [DIAG] full hata: Connection Error: Connection already closed!"}));
     EXPECT_EQ(cap.err(), "Traceback (most recent call last):\n  in _build_diag_index_full\n"
                          "ConnectionException: Connection Error: Connection already closed!\n");
+}
+
+// The index is written as JSON text straight from the rows, for a page to embed: each kind of
+// stored cell, a number that is not finite, and texts that could end a script element.
+TEST(DiagIndexFull, CellsOfEveryKindAreStrictScriptSafeJson) {
+    struct Case {
+        std::string name;
+        std::string columns;  // katman, kriter, deger
+        std::string values;   // the same three of the one finding
+        std::string finding;  // its JSON up to "yeni"
+    };
+    const std::vector<Case> cases = {
+        {"numbers as stored", "katman INTEGER, kriter DOUBLE, deger DOUBLE", "2, 0.5, 7",
+         R"({"katman":2,"kriter":0.5,"deger":7.0,)"},
+        {"flag and null", "katman BOOLEAN, kriter VARCHAR, deger DOUBLE", "true, NULL, NULL",
+         R"({"katman":true,"kriter":null,)"},
+        {"not finite", "katman DOUBLE, kriter VARCHAR, deger DOUBLE", "'nan'::DOUBLE, 'k', 'inf'::DOUBLE",
+         R"({"katman":null,"kriter":"k","deger":null,)"},
+        {"text that could end the page's script", "katman VARCHAR, kriter VARCHAR, deger DOUBLE",
+         "'</script>', 'a \"b\" & c', 1.5",
+         R"({"katman":"\u003c/script\u003e","kriter":"a \"b\" \u0026 c","deger":1.5,)"},
+    };
+    for (const Case& c : cases) {
+        Vandel con(":memory:");
+        con.execute("CREATE TABLE diag_eus_kapsam_diskalma (muta VARCHAR, donem VARCHAR, " + c.columns +
+                    ", onceki_deger DOUBLE, aciklama VARCHAR, grup VARCHAR, yeni INTEGER); "
+                    "INSERT INTO diag_eus_kapsam_diskalma VALUES ('<7>', '2401', " + c.values +
+                    ", NULL, NULL, 'G<1>', 1)");
+        core::ConsoleCapture cap;
+        EXPECT_EQ(_build_diag_index_full(con, {"<7>"}),
+                  R"({"\u003c7\u003e":{"2401":{"bulgular":[)" + c.finding +
+                      R"("grup":"G\u003c1\u003e","yeni":1}],"yeni_gruplar":["G\u003c1\u003e"]}}})")
+            << c.name;
+    }
 }
 
 bool filter_table_exists(Vandel& con) {
@@ -276,13 +310,13 @@ TEST(DiagIndexFull, RepeatedRequestsStartFromAnEmptyFilter) {
     // A filter left behind by a failed request, holding a firm of its own.
     con.execute("CREATE TEMP TABLE _diag_filter (muta VARCHAR); INSERT INTO _diag_filter VALUES ('12')");
     core::ConsoleCapture cap;
-    Document first = _build_diag_index_full(con, {"11"});
+    const std::string first = _build_diag_index_full(con, {"11"});
     EXPECT_FALSE(filter_table_exists(con));
-    Document second = _build_diag_index_full(con, {"12"});
+    const std::string second = _build_diag_index_full(con, {"12"});
     EXPECT_FALSE(filter_table_exists(con));
-    EXPECT_EQ(compact(first),
+    EXPECT_EQ(first,
               R"({"11":{"2401":{"bulgular":[{"katman":"L1","kriter":"k1","deger":1.0,"yeni":1}],"yeni_gruplar":[]}}})");
-    EXPECT_EQ(compact(second),
+    EXPECT_EQ(second,
               R"({"12":{"2401":{"bulgular":[{"katman":"L1","kriter":"k1","deger":1.0,"grup":"G1","yeni":1}],)"
               R"("yeni_gruplar":["G1"]}}})");
     EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] full: 1 firma, 1 bulgu",
@@ -293,7 +327,7 @@ TEST(DiagIndexFull, DetailQueryFailureIsReportedAndLeavesFilterForNextRequest) {
     Vandel con(":memory:");
     con.execute("CREATE TABLE diag_eus_kapsam_diskalma (muta BIGINT, donem VARCHAR, kriter VARCHAR)");
     core::ConsoleCapture cap;
-    EXPECT_EQ(compact(_build_diag_index_full(con, {"1"})), "{}");
+    EXPECT_EQ(_build_diag_index_full(con, {"1"}), "{}");
     const auto lines = cap.out_lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "  [DIAG] full hata: Binder Error: Table \"d\" does not have a column named \"yeni\"");

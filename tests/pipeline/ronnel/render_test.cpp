@@ -8,6 +8,7 @@
 #include "support/silver_warehouse.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
+#include "tarvo/core/json.hpp"
 #include "tarvo/pipeline/ronnel/page_frame.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
@@ -142,7 +143,7 @@ TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {
     extra.set("backtest_summary", core::Document());
     extra.set("backtest_firma", core::Document());
     extra.set("ml_predictions", core::Document::empty_list());
-    extra.set("diag_index_full", core::Document(std::move(full)));
+    extra.set("diag_index_full_json", core::to_json(core::Document(std::move(full)), core::JsonStyle::compact));
     extra.set("page_mode", "admin");
     const core::Document extra_doc(std::move(extra));
     ronnel::RenderOptions options;

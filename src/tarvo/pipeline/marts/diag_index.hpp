@@ -6,7 +6,8 @@
 //   full index  every new finding in detail, only for a given list of firms, which are handed
 //               to the warehouse through the temporary table _diag_filter (muta VARCHAR).
 //
-// Both indexes have one shape:
+// Both indexes have one shape (the slim one as documents, the full one as JSON text, since a
+// portfolio's findings are too many to build as documents first):
 //   { "<muta>": { "<donem>": {"bulgular": [finding...], "yeni_gruplar": [group...]} } }
 // Firms, and periods within a firm, stand in the order their first row arrives from the
 // warehouse: ascending muta, donem (the slim index asks for that order too, so a rerun writes
@@ -62,16 +63,17 @@ inline constexpr std::string_view kSlimByGroup =
 core::Document _build_diag_index_slim(vandel::Vandel& con);
 
 // The full index of the firms in `entity_ids` (compared with the text of muta; duplicates and
-// keys that match nothing are harmless). An empty list returns an empty mapping without
+// keys that match nothing are harmless), as compact JSON ready to sit in a page: strict (a number
+// that is not finite is null) and script-safe (see page_json.hpp). An empty list gives "{}" without
 // sending any statement; a missing table returns one silently. Otherwise creates and empties
 // _diag_filter, fills it in one batched insert (the keys in list order, duplicates included,
 // through the connection's `out` table), runs the detail query (new findings only,
-// ordered by muta, donem, katman, then stored order) and drops _diag_filter. A failure leaves _diag_filter behind;
-// the next call empties it first.
+// ordered by muta, donem, katman, then stored order) and drops _diag_filter. A failure gives "{}"
+// and leaves _diag_filter behind; the next call empties it first.
 //
 // Prints "  [DIAG] full: <firms> firma, <rows> bulgu", or "  [DIAG] full hata: <message>" on
 // any error (kind and message on standard error).
-core::Document _build_diag_index_full(vandel::Vandel& con, const std::vector<std::string>& entity_ids);
+std::string _build_diag_index_full(vandel::Vandel& con, const std::vector<std::string>& entity_ids);
 
 // The older entry point: the slim index, unchanged.
 core::Document _build_diag_index(vandel::Vandel& con);

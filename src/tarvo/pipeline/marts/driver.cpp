@@ -141,7 +141,7 @@ Document admin_data_step(const fs::path& db_path, const Document& scoreboard, co
     for (size_t r = 0; muta && r < rows.nrows(); ++r)
         if (manager_filter(core::RowView(rows, r))) admin_entity_ids.push_back(muta->text_form(r));
     const std::unordered_set<std::string> admin_mutas(admin_entity_ids.begin(), admin_entity_ids.end());
-    Document diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
+    std::string diag_index_full = _build_diag_index_full(con_bt, admin_entity_ids);
     con_bt.close();
 
     FirmaFilterResult firma = filter_backtest_firma(backtest_firma, admin_mutas);
@@ -156,7 +156,7 @@ Document admin_data_step(const fs::path& db_path, const Document& scoreboard, co
     extra.set("backtest_summary", std::move(backtest_summary));
     extra.set("backtest_firma", std::move(firma.lists));
     extra.set("ml_predictions", std::move(admin_predictions));
-    extra.set("diag_index_full", std::move(diag_index_full));
+    extra.set("diag_index_full_json", Document(std::move(diag_index_full)));
     extra.set("page_mode", "admin");
     return Document(std::move(extra));
 }

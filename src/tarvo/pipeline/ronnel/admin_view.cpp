@@ -92,6 +92,16 @@ struct Part {
 
 std::string part_json(const core::Document* d) { return d ? script_safe_json(*d) : "null"; }
 
+// A part that arrives already written as JSON text, made script-safe whatever its writer did
+// (a safe text passes unchanged).
+std::string json_text_part(const core::Document* d) {
+    if (!d || !d->is_text()) return "null";
+    std::string out;
+    out.reserve(d->as_text().size());
+    append_script_safe(out, d->as_text());
+    return out;
+}
+
 // {"key":json,...} of the parts, as the whole view written at once would read.
 std::string view_json(const std::vector<Part>& parts) {
     std::string out = "{";
@@ -118,7 +128,7 @@ AdminView build_admin_view(const core::Document& extra, const core::Document& sc
     parts.push_back({"backtest_summary", part_json(extra.get("backtest_summary"))});
     parts.push_back({"backtest_firma", named_firm_lists_json(extra.get("backtest_firma"), scoreboard)});
     parts.push_back({"ml_predictions", part_json(extra.get("ml_predictions"))});
-    parts.push_back({"diag_index_full", part_json(extra.get("diag_index_full"))});
+    parts.push_back({"diag_index_full", json_text_part(extra.get("diag_index_full_json"))});
     parts.push_back({"ml_model", part_json(scoreboard.get("ml_model"))});
 
     AdminView out;

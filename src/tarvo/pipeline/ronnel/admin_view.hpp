@@ -1,9 +1,10 @@
 // The admin data as the admin page shows it.
 //
-// From the admin extra data mapping ("backtest_summary", "backtest_firma", "ml_predictions",
-// "diag_index_full") and the scoreboard: the back-test firm lists get each firm's name
-// ([id, name] pairs, name null when the firm has no row), and the scoreboard's "ml_model" summary
-// is added when present. A part that is absent stays null.
+// From the admin extra data mapping ("backtest_summary", "backtest_firma", "ml_predictions", and
+// "diag_index_full_json": the full diagnostic index as JSON text, shown as "diag_index_full") and
+// the scoreboard: the back-test firm lists get each firm's name ([id, name] pairs, name null when
+// the firm has no row), and the scoreboard's "ml_model" summary is added when present. A part that
+// is absent stays null.
 //
 // When the admin data's JSON would pass `budget` bytes, its largest parts are left out in this
 // order, each with a note saying so: the full diagnostic index, then the back-test firm lists, then
