@@ -1,4 +1,4 @@
-// Row-by-row results with LIST cells, and the per-connection memo.
+// Row-by-row results with LIST cells, number chunks, and the per-connection memo.
 #include <gtest/gtest.h>
 
 #include <any>
@@ -51,6 +51,53 @@ TEST(VandelRows, ListsStayAlignedAcrossChunks) {
         });
     EXPECT_EQ(n, 5000);
     EXPECT_EQ(bad, 0);
+}
+
+// A number chunk holds each cell as query() reads it, whatever the column's number type, with
+// nulls marked; the list parameter and results of several chunks read the same way.
+TEST(VandelNumberChunks, EveryNumberTypeReadsAsQueryReadsIt) {
+    Vandel con(":memory:");
+    const std::string sql =
+        "SELECT * FROM (VALUES (true, 7::TINYINT, -3::INTEGER, 9007199254740993::BIGINT, 250::UTINYINT, "
+        "1.25::FLOAT, -0.1::DOUBLE, 12.345::DECIMAL(9,3), 170141183460469231731687303715884105727::HUGEINT), "
+        "(NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL))";
+    const tarvo::core::Table expected = con.query(sql);
+    size_t chunks = 0;
+    con.for_each_number_chunk(sql, [&](const tarvo::vandel::NumberChunk& chunk) {
+        ++chunks;
+        ASSERT_EQ(chunk.rows(), 2u);
+        ASSERT_EQ(chunk.columns(), expected.ncols());
+        for (size_t c = 0; c < chunk.columns(); ++c) {
+            const tarvo::core::Column& column = expected.column(c);
+            EXPECT_FALSE(chunk.is_null(c, 0)) << c;
+            EXPECT_EQ(chunk.at(c, 0), column.is_bool_cell(0) ? (column.bool_at(0) ? 1.0 : 0.0) : *column.number_at(0))
+                << c;
+            EXPECT_TRUE(chunk.is_null(c, 1)) << c;
+        }
+    });
+    EXPECT_EQ(chunks, 1u);
+
+    int64_t sum = 0, rows = 0;
+    con.for_each_number_chunk("SELECT i FROM range(10000) t(i) WHERE list_contains($1, i % 7)",
+                              {tarvo::core::Value(int64_t{0}), tarvo::core::Value(int64_t{3})},
+                              [&](const tarvo::vandel::NumberChunk& chunk) {
+                                  for (size_t i = 0; i < chunk.rows(); ++i) sum += static_cast<int64_t>(chunk.at(0, i));
+                                  rows += static_cast<int64_t>(chunk.rows());
+                              });
+    EXPECT_EQ(rows, 2858);
+    EXPECT_EQ(static_cast<double>(sum),
+              *con.query("SELECT SUM(i) FROM range(10000) t(i) WHERE i % 7 IN (0, 3)").column(0).number_at(0));
+}
+
+TEST(VandelNumberChunks, AColumnOfAnotherTypeIsRefused) {
+    Vandel con(":memory:");
+    bool called = false;
+    EXPECT_EQ(kind_thrown_by([&] {
+                  con.for_each_number_chunk("SELECT 1 AS n, 'a' AS t",
+                                            [&](const tarvo::vandel::NumberChunk&) { called = true; });
+              }),
+              ErrorKind::NotImplementedException);
+    EXPECT_FALSE(called);
 }
 
 TEST(VandelRows, NestedListsAreRefusedAndErrorsKeepTheirKind) {

@@ -551,6 +551,96 @@ void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>*
     if (!read) unread_type();
 }
 
+namespace {
+
+// Converts n cells of a vector holding `T` to doubles.
+template <class T>
+void widen(const void* data, idx_t n, double* out) {
+    const T* cells = static_cast<const T*>(data);
+    for (idx_t i = 0; i < n; ++i) out[i] = static_cast<double>(cells[i]);
+}
+
+// Reads one vector of a number column into `values` and `valid`; other cells as visit_cell reads them.
+void read_number_vector(const ColumnReader& cr, duckdb_vector vec, idx_t n, std::vector<double>& values,
+                        std::vector<uint8_t>& valid) {
+    values.resize(n);
+    valid.assign(n, 1);
+    void* data = duckdb_vector_get_data(vec);
+    switch (cr.type) {
+        case DUCKDB_TYPE_INTEGER: widen<int32_t>(data, n, values.data()); break;
+        case DUCKDB_TYPE_BIGINT: widen<int64_t>(data, n, values.data()); break;
+        case DUCKDB_TYPE_FLOAT: widen<float>(data, n, values.data()); break;
+        case DUCKDB_TYPE_DOUBLE: widen<double>(data, n, values.data()); break;
+        default: {
+            struct AsNumber {
+                double& out;
+                void operator()(bool v) const { out = v ? 1 : 0; }
+                void operator()(int64_t v) const { out = static_cast<double>(v); }
+                void operator()(double v) const { out = v; }
+                // Texts and unread types never reach here: the columns were checked to be numbers.
+                void operator()(std::string&&) const {}
+                void operator()() const {}
+            };
+            for (idx_t i = 0; i < n; ++i) visit_cell(cr, data, i, AsNumber{values[i]});
+        }
+    }
+    if (uint64_t* validity = duckdb_vector_get_validity(vec))
+        for (idx_t i = 0; i < n; ++i)
+            if (!duckdb_validity_row_is_valid(validity, i)) {
+                valid[i] = 0;
+                values[i] = 0;
+            }
+}
+
+bool is_number_type(duckdb_type t) {
+    const core::Kind kind = kind_of(t);
+    return kind == core::Kind::boolean || kind == core::Kind::i64 || kind == core::Kind::f64;
+}
+
+}  // namespace
+
+void Vandel::for_each_number_chunk(std::string_view sql, const std::function<void(const NumberChunk&)>& on_chunk) {
+    stream_number_chunks(sql, nullptr, on_chunk);
+}
+
+void Vandel::for_each_number_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
+                                   const std::function<void(const NumberChunk&)>& on_chunk) {
+    stream_number_chunks(sql, &list_param, on_chunk);
+}
+
+void Vandel::stream_number_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
+                                  const std::function<void(const NumberChunk&)>& on_chunk) {
+    require_open();
+    const std::string text(sql);
+    Prepared p;
+    if (list_param)
+        prepare_with_list(as_con(con_), text, *list_param, p);
+    else
+        prepare_or_fail(as_con(con_), text, p);
+    Result r;
+    execute_prepared(p, r);
+    const auto readers = column_readers(r.get());
+    if (!readers) unread_type();
+    for (const ColumnReader& reader : *readers)
+        if (!is_number_type(reader.type))
+            fail("Not implemented Error: a column of the statement's result is not a number",
+                 ErrorKind::NotImplementedException);
+    NumberChunk chunk;
+    chunk.values_.resize(readers->size());
+    chunk.valid_.resize(readers->size());
+    while (true) {
+        DataChunk data(duckdb_fetch_chunk(r.get()));
+        if (!data) break;
+        chunk.rows_ = duckdb_data_chunk_get_size(data.get());
+        for (idx_t c = 0; c < readers->size(); ++c)
+            read_number_vector((*readers)[c], duckdb_data_chunk_get_vector(data.get(), c), chunk.rows_,
+                               chunk.values_[c], chunk.valid_[c]);
+        data.reset();
+        on_chunk(chunk);
+    }
+    if (const char* msg = duckdb_result_error(&r.get())) fail(msg, kind_for(duckdb_result_error_type(&r.get())));
+}
+
 static std::vector<Row> to_rows(const core::Table& t) {
     std::vector<Row> rows(t.nrows());
     for (size_t r = 0; r < t.nrows(); ++r) {

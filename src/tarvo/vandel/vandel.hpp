@@ -40,6 +40,22 @@ public:
 
 using Row = std::vector<core::Value>;
 
+// A chunk of rows of an all-number result: each cell as a double (a BOOLEAN as 0 or 1, an integer,
+// FLOAT, DECIMAL or HUGEINT converted as query() converts it), and whether it is null.
+class NumberChunk {
+public:
+    size_t rows() const { return rows_; }
+    size_t columns() const { return values_.size(); }
+    bool is_null(size_t c, size_t i) const { return !valid_[c][i]; }
+    double at(size_t c, size_t i) const { return values_[c][i]; }  // 0 when null
+
+private:
+    friend class Vandel;
+    size_t rows_ = 0;
+    std::vector<std::vector<double>> values_;
+    std::vector<std::vector<uint8_t>> valid_;
+};
+
 class Vandel {
 public:
     // Opens (and for read_write, creates) the warehouse at `path` with the engine settings in
@@ -74,6 +90,13 @@ public:
                         const std::function<void(core::Table&)>& on_chunk);
     // The same for a statement without parameters.
     void for_each_chunk(std::string_view sql, const std::function<void(core::Table&)>& on_chunk);
+    // A streamed result whose columns are all numbers, read straight from the warehouse's
+    // vectors into doubles (NumberChunk below): for results of tens of millions of numbers,
+    // where building a Table cell by cell costs about a third of the reading. A column of any
+    // other type is a NotImplementedException before the first chunk.
+    void for_each_number_chunk(std::string_view sql, const std::function<void(const NumberChunk&)>& on_chunk);
+    void for_each_number_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
+                               const std::function<void(const NumberChunk&)>& on_chunk);
     // The same results as row tuples.
     std::vector<Row> fetchall(std::string_view sql);
     std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);
@@ -109,6 +132,8 @@ private:
     void require_open() const;
     void stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
                        const std::function<void(core::Table&)>& on_chunk);
+    void stream_number_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
+                              const std::function<void(const NumberChunk&)>& on_chunk);
     friend class OutTable;
     Vandel(const std::string& path, void* db, void* con) : path_(path), db_(db), con_(con), owns_db_(false) {}
     std::string path_;

@@ -167,9 +167,8 @@ std::string ciss_expression(vandel::Vandel& con, bool has_table) {
     return e + ")";
 }
 
-float cell_value(const core::Column& c, size_t i) {
-    const std::optional<double> v = c.is_null(i) ? std::nullopt : c.number_at(i);
-    return v ? static_cast<float>(*v) : std::numeric_limits<float>::quiet_NaN();
+float cell_value(const vandel::NumberChunk& chunk, size_t c, size_t i) {
+    return chunk.is_null(c, i) ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(chunk.at(c, i));
 }
 
 // The test of a score cell's text for "YI". A number's text is never "YI", so when the score
@@ -348,10 +347,9 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     m.flags.reserve(capacity);
     // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
     // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
-    const auto place = [&](const core::Table& chunk, size_t i, size_t slot) {
-        const core::Column& yi = chunk.column(2);
-        state[slot] = yi.is_null(i) ? PeriodState::unknown : yi.int_at(i) ? PeriodState::yi : PeriodState::outside;
-        score[slot] = chunk.column(3).is_null(i) ? std::numeric_limits<double>::quiet_NaN() : *chunk.column(3).number_at(i);
+    const auto place = [&](const vandel::NumberChunk& chunk, size_t i, size_t slot) {
+        state[slot] = chunk.is_null(2, i) ? PeriodState::unknown : chunk.at(2, i) != 0 ? PeriodState::yi : PeriodState::outside;
+        score[slot] = chunk.is_null(3, i) ? std::numeric_limits<double>::quiet_NaN() : chunk.at(3, i);
         if (state[slot] != PeriodState::outside) {
             row_of[slot] = -1;
             return;
@@ -363,31 +361,30 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
         const auto r = static_cast<size_t>(row_of[slot]);
         m.firm[r] = static_cast<int32_t>(slot / n_periods);
         for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k)
-            m.set(r, kFirmPeriodFeatures[k], cell_value(chunk.column(kFirstFeatureColumn + k), i));
+            m.set(r, kFirmPeriodFeatures[k], cell_value(chunk, kFirstFeatureColumn + k, i));
     };
-    const auto slot_of = [n_periods](const core::Table& chunk, size_t i) {
-        return static_cast<size_t>(chunk.column(0).int_at(i) - 1) * n_periods + static_cast<size_t>(chunk.column(1).int_at(i));
+    const auto slot_of = [n_periods](const vandel::NumberChunk& chunk, size_t i) {
+        return (static_cast<size_t>(chunk.at(0, i)) - 1) * n_periods + static_cast<size_t>(chunk.at(1, i));
     };
     std::vector<int64_t> firms_read_again;
     const std::string yi_text = yi_text_test(con);
-    con.for_each_chunk(firm_period_sql(kDurumPerRow, yi_text),
-                       [&](const core::Table& chunk) {
-                           for (size_t i = 0; i < chunk.nrows(); ++i) {
-                               const size_t slot = slot_of(chunk, i);
-                               if (state[slot] == PeriodState::none)
-                                   place(chunk, i, slot);
-                               else
-                                   firms_read_again.emplace_back(chunk.column(0).int_at(i));
-                           }
-                       });
+    con.for_each_number_chunk(firm_period_sql(kDurumPerRow, yi_text), [&](const vandel::NumberChunk& chunk) {
+        for (size_t i = 0; i < chunk.rows(); ++i) {
+            const size_t slot = slot_of(chunk, i);
+            if (state[slot] == PeriodState::none)
+                place(chunk, i, slot);
+            else
+                firms_read_again.emplace_back(static_cast<int64_t>(chunk.at(0, i)));
+        }
+    });
     if (!firms_read_again.empty()) {
         std::sort(firms_read_again.begin(), firms_read_again.end());
         firms_read_again.erase(std::unique(firms_read_again.begin(), firms_read_again.end()), firms_read_again.end());
         const std::vector<core::Value> firm_numbers(firms_read_again.begin(), firms_read_again.end());
-        con.for_each_chunk(firm_period_sql(kDurumGrouped, yi_text),
-                           firm_numbers, [&](const core::Table& chunk) {
-                               for (size_t i = 0; i < chunk.nrows(); ++i) place(chunk, i, slot_of(chunk, i));
-                           });
+        con.for_each_number_chunk(firm_period_sql(kDurumGrouped, yi_text), firm_numbers,
+                                  [&](const vandel::NumberChunk& chunk) {
+                                      for (size_t i = 0; i < chunk.rows(); ++i) place(chunk, i, slot_of(chunk, i));
+                                  });
     }
 
     // The score one and three periods back (when the firm has a row there) and the label: 1 when
@@ -440,14 +437,12 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     for (const BronzeFeatures& source : bronze_features()) {
         for (size_t r = 0; r < m.rows(); ++r)
             for (Feature f : source.features) m.set(r, f, source.missing);
-        con.for_each_chunk(bronze_sql(con, source), [&](const core::Table& chunk) {
-            for (size_t i = 0; i < chunk.nrows(); ++i) {
-                const size_t slot = static_cast<size_t>(chunk.column(0).int_at(i) - 1) * n_periods +
-                                    static_cast<size_t>(chunk.column(1).int_at(i));
-                const int32_t r = row_of[slot];
+        con.for_each_number_chunk(bronze_sql(con, source), [&](const vandel::NumberChunk& chunk) {
+            for (size_t i = 0; i < chunk.rows(); ++i) {
+                const int32_t r = row_of[slot_of(chunk, i)];
                 if (r < 0) continue;  // a period in YI
                 for (size_t k = 0; k < source.features.size(); ++k)
-                    m.set(static_cast<size_t>(r), source.features[k], cell_value(chunk.column(2 + k), i));
+                    m.set(static_cast<size_t>(r), source.features[k], cell_value(chunk, 2 + k, i));
             }
         });
     }
