@@ -97,6 +97,36 @@ TEST(Features, SeveralFactRowsOfAFirmInOnePeriodCountOnce) {
     EXPECT_EQ(rows, expected);
 }
 
+// Rows whose outcome is not yet known are kept for the newest period only, where they are scored;
+// the periods between still give the newest rows their score changes and the older rows their labels.
+TEST(Features, UnknownOutcomesGetRowsOnlyInTheNewestPeriod) {
+    fixtures::TempDir dir("zavor_features");
+    vandel::Vandel con((dir / "w.duckdb").string());
+    fixtures::create_silver_tables(con);
+    con.execute(R"(
+        INSERT INTO fact_periodic VALUES
+          ('A', '2401', 100, 10, NULL), ('A', '2402', 150, 10, 0), ('A', '2403', -1, 10, 0),
+          ('A', '2404', 300, 10, 0), ('A', '2405', 320, 10, 0),
+          ('B', '2401', 500, 10, NULL), ('B', '2402', 510, 10, 0), ('B', '2403', 520, 10, 0),
+          ('B', '2404', 530, 10, 0), ('B', '2405', 560, 10, 0);
+        INSERT INTO dim_entity VALUES ('A', 'KOBI', 1, 1), ('B', 'MIKRO', 1, 1);
+    )");
+    const FeatureMatrix m = zavor::load_features(con, 3);
+    std::vector<std::string> rows;
+    for (size_t r = 0; r < m.rows(); ++r) rows.push_back(describe(m, r));
+    const std::vector<std::string> expected = {
+        "A 2401 1: skor=100 skor_d1=nan skor_d3=nan risk_log=2.3979 risk_oran=nan yis_skor=nan seg_kobi=1",
+        "B 2401 0: skor=500 skor_d1=nan skor_d3=nan bant=2 risk_log=2.3979 risk_oran=nan yis_skor=nan seg_mikro=1",
+        "A 2402 1: skor=150 skor_d1=50 skor_d3=nan risk_log=2.3979 yis_skor=nan seg_kobi=1",
+        "B 2402 0: skor=510 skor_d1=10 skor_d3=nan bant=2 risk_log=2.3979 yis_skor=nan seg_mikro=1",
+        "A 2405 -1: skor=320 skor_d1=20 skor_d3=170 risk_log=2.3979 yis_skor=nan seg_kobi=1",
+        "B 2405 -1: skor=560 skor_d1=30 skor_d3=50 bant=2 risk_log=2.3979 yis_skor=nan seg_mikro=1",
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(m.first_row_of(2), 4u);  // the periods without rows hold an empty range
+    EXPECT_EQ(m.first_row_of(4), 4u);
+}
+
 // A warehouse may keep the score as text, "YI" for a firm in YI, or as a number, -1 for YI: the
 // same firm-periods give the same rows either way.
 TEST(Features, AScoreKeptAsTextOrNumberGivesTheSameRows) {
@@ -158,16 +188,23 @@ TEST(Features, APeriodsFeaturesUseNoLaterData) {
                 cut + "'");
     const FeatureMatrix truncated = zavor::load_features(con, 3);
 
-    const size_t end = full.first_row_of(5);
-    ASSERT_EQ(truncated.rows(), end);
-    ASSERT_GT(end, 1000u);
-    for (size_t r = 0; r < end; ++r) {
-        ASSERT_EQ(truncated.entity(r), full.entity(r));
-        for (size_t f = 0; f < kFeatureCount; ++f) {
-            const float a = full.row(r)[f], b = truncated.row(r)[f];
-            ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << describe(full, r) << " / " << describe(truncated, r);
+    // The cut warehouse has rows in its periods 0 and 1 (outcome known) and 4 (its newest).
+    size_t compared = 0;
+    for (const int32_t t : {0, 1, 4}) {
+        const size_t first = truncated.first_row_of(t), end = truncated.first_row_of(t + 1);
+        const size_t full_first = full.first_row_of(t);
+        ASSERT_EQ(end - first, full.first_row_of(t + 1) - full_first) << "period " << t;
+        for (size_t r = first; r < end; ++r, ++compared) {
+            const size_t fr = full_first + (r - first);
+            ASSERT_EQ(truncated.entity(r), full.entity(fr));
+            for (size_t f = 0; f < kFeatureCount; ++f) {
+                const float a = full.row(fr)[f], b = truncated.row(r)[f];
+                ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << describe(full, fr) << " / " << describe(truncated, r);
+            }
         }
     }
+    EXPECT_EQ(compared, truncated.rows());
+    EXPECT_GT(compared, 1000u);
 }
 
 }  // namespace

@@ -347,10 +347,17 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     m.flags.reserve(capacity);
     // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
     // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
+    // A row whose outcome is not yet known is of use only in the newest period, where it is scored:
+    // no fit or evaluation reads the others, so they get no row (their states and scores are kept).
+    const auto last_period = static_cast<int64_t>(n_periods) - 1;
+    const auto has_rows = [&](size_t slot) {
+        const auto t = static_cast<int64_t>(slot % n_periods);
+        return t + horizon <= last_period || t == last_period;
+    };
     const auto place = [&](const vandel::NumberChunk& chunk, size_t i, size_t slot) {
         state[slot] = chunk.is_null(2, i) ? PeriodState::unknown : chunk.at(2, i) != 0 ? PeriodState::yi : PeriodState::outside;
         score[slot] = chunk.is_null(3, i) ? std::numeric_limits<double>::quiet_NaN() : chunk.at(3, i);
-        if (state[slot] != PeriodState::outside) {
+        if (state[slot] != PeriodState::outside || !has_rows(slot)) {
             row_of[slot] = -1;
             return;
         }
@@ -389,7 +396,6 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
 
     // The score one and three periods back (when the firm has a row there) and the label: 1 when
     // the firm is in YI in a period of the horizon, unknown when the horizon passes the newest period.
-    const auto last_period = static_cast<int64_t>(n_periods) - 1;
     const auto score_change = [&](size_t slot, int64_t t, int64_t back) {
         if (t - back < 0 || state[slot - static_cast<size_t>(back)] == PeriodState::none)
             return std::numeric_limits<float>::quiet_NaN();

@@ -5,7 +5,8 @@
 // Periods are those of fact_periodic, numbered 0 (oldest) to T-1 (newest). A row's features at
 // period t read only periods t, t-1 and t-3; its label looks ahead: 1 when the firm is in YI in
 // any of the periods t+1 .. t+horizon, 0 when it is in none of them, and -1 (unknown) when
-// t + horizon > T-1. The segment is a fixed attribute of the firm (dim_entity).
+// t + horizon > T-1; such rows are kept only in the newest period, the one scored (no fit or
+// evaluation reads the others). The segment is a fixed attribute of the firm (dim_entity).
 //
 // A brz_ table that does not exist reads as empty; the CISS flag is the highest of the
 // monitoring-list columns that quisar's FI lists and the table has.
