@@ -25,6 +25,22 @@ TEST(DecodeCp1254, ErrorNamesTheByteAndItsOffset) {
     }
 }
 
+// A text decoded a piece at a time: each piece appends its characters, and a piece with an
+// undefined byte appends nothing (its error names the byte's offset in the whole text).
+TEST(DecodeCp1254, PiecesAppendAndAFailedPieceLeavesTheTextAsItWas) {
+    std::string out = "ok ";
+    decode_cp1254_append("\xDEube;", 10, out);
+    decode_cp1254_append("\x80 \xFD", 16, out);
+    EXPECT_EQ(out, "ok Şube;€ ı");
+    try {
+        decode_cp1254_append("abc\xF0\x90" "d", 20, out);
+        ADD_FAILURE() << "an undefined byte was decoded";
+    } catch (const UnicodeDecodeError& e) {
+        EXPECT_EQ(std::string(e.what()), "'cp1254' codec can't decode byte 0x90 in position 24");
+    }
+    EXPECT_EQ(out, "ok Şube;€ ı");
+}
+
 // Output more than twice the input's size makes the decoder grow its buffer more than once.
 TEST(DecodeCp1254, LongTextOfWideLetters) {
     const std::string bytes(100000, '\xFD');

@@ -1,5 +1,6 @@
-// Windows-1254 (Turkish) text to and from UTF-8, through iconv. Both directions are strict: a
-// character the target cannot hold is an error, never replaced or dropped.
+// Windows-1254 (Turkish) text to and from UTF-8, through iconv (decoding looks each byte up in a
+// table made once through it). Both directions are strict: a character the target cannot hold is
+// an error, never replaced or dropped.
 #pragma once
 
 #include <cstdint>
