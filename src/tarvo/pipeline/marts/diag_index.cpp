@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -250,8 +251,8 @@ std::vector<FirmFindings> group_findings(const core::Table& t) {
 // Somewhat more than the index's text takes: its texts, and at most about 200 bytes per finding
 // of keys, numbers and punctuation (its period's and firm's included). The text is reserved at
 // that size so that it is not copied while it grows; the room it leaves unused is never touched.
-size_t size_bound(const core::Table& t) {
-    size_t size = 2 + 200 * t.nrows();
+uint64_t size_bound(const core::Table& t) {
+    uint64_t size = 2 + uint64_t{200} * t.nrows();
     for (const char* name : {"muta", "donem", "katman", "kriter", "aciklama", "grup"})
         if (const core::Column* c = t.find(name))
             for (size_t i = 0; i < t.nrows(); ++i) size += c->is_text_cell(i) ? c->text_at(i).size() : 0;
@@ -260,7 +261,14 @@ size_t size_bound(const core::Table& t) {
 
 std::string full_index_json(const core::Table& t, const std::vector<FirmFindings>& firms) {
     std::string out = "{";
-    out.reserve(size_bound(t));
+    // Only to spare copies: where the address space (a 32-bit process's) has no room for the
+    // bound, the text grows as it goes.
+    if (const uint64_t bound = size_bound(t); bound < out.max_size()) {
+        try {
+            out.reserve(static_cast<size_t>(bound));
+        } catch (const std::bad_alloc&) {
+        }
+    }
     std::string grup;
     std::vector<std::string> groups;
     for (const FirmFindings& firm : firms) {
