@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
             scoreboard = tarvo::bench::scoreboard_of(std::move(rows), {});
         }
         const auto start = std::chrono::steady_clock::now();
-        scoreboard = tarvo::zavor::run_predictions(argv[1], std::move(scoreboard));
+        tarvo::zavor::run_predictions(argv[1], scoreboard);
         const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const tarvo::core::Table& rows = scoreboard["rows"].as_rows();
         size_t scored = 0;

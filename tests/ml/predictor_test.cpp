@@ -29,11 +29,11 @@ Prediction predict(const std::string& db) {
         vandel::Vandel con(db);
         scoreboard = marts::_build_scoreboard(con);
     }
-    const auto run = modules::load("tarvo.ml.zavor").entry<core::Document(const std::string&, core::Document)>(
+    const auto run = modules::load("tarvo.ml.zavor").entry<void(const std::string&, core::Document&)>(
         "run_predictions");
     core::ConsoleCapture lines;
-    core::Document out = run(db, std::move(scoreboard));
-    return {std::move(out), lines.out_lines()};
+    run(db, scoreboard);
+    return {std::move(scoreboard), lines.out_lines()};
 }
 
 TEST(Predictor, ScoresTheNewestPeriodTheSameWayTwice) {
@@ -103,6 +103,30 @@ TEST(Predictor, TooLittleHistoryGivesALineAndNoProbabilities) {
         EXPECT_FALSE(p.scoreboard["rows"].as_rows().has("_ml_yi_prob")) << c.name;
         EXPECT_EQ(p.scoreboard.get("ml_model"), nullptr) << c.name;
     }
+}
+
+// The scoreboard is changed in place, and only once nothing can fail: rows that cannot be read
+// as a table fail the step after the model is fitted and leave the scoreboard as it was.
+TEST(Predictor, AFailureLeavesTheScoreboardAsItWas) {
+    fixtures::TempDir dir("zavor_fail");
+    const std::string db = (dir / "w.duckdb").string();
+    {
+        vandel::Vandel con(db);
+        fixtures::build_planted_warehouse(con, {.firms = 300, .periods = 8});
+    }
+    core::Dict row;
+    row.set("muta", "1");
+    core::Dict board;
+    board.set("rows", core::Document(core::List{core::Document(std::move(row)), core::Document(int64_t{5})}));
+    core::Document scoreboard(std::move(board));
+    const std::string before = core::to_json(scoreboard, core::JsonStyle::compact);
+    const auto run = modules::load("tarvo.ml.zavor").entry<void(const std::string&, core::Document&)>(
+        "run_predictions");
+    core::ConsoleCapture lines;
+    EXPECT_ANY_THROW(run(db, scoreboard));
+    EXPECT_EQ(core::to_json(scoreboard, core::JsonStyle::compact), before);
+    ASSERT_EQ(lines.out_lines().size(), 1u);  // the model was fitted first
+    EXPECT_TRUE(lines.out_lines()[0].starts_with("  [ML] Model: ")) << lines.out_lines()[0];
 }
 
 TEST(Predictor, ReasonsAreTheLargestRaisingFeaturesInWords) {

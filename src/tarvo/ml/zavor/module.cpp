@@ -8,7 +8,7 @@ namespace tarvo::zavor {
 
 void register_module(modules::Registry& r) {
     modules::Module& m = r.add(modules::Module("tarvo.ml.zavor"));
-    m.add_function<core::Document(const std::string&, core::Document)>("run_predictions", &run_predictions);
+    m.add_function<void(const std::string&, core::Document&)>("run_predictions", &run_predictions);
     m.add_sources(embedded::tarvo_ml_zavor);
 }
 

@@ -72,7 +72,7 @@ std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
     return text;
 }
 
-Document run_predictions(const std::string& db_path, Document scoreboard) {
+void run_predictions(const std::string& db_path, Document& scoreboard) {
     core::Console& out = core::console();
     vandel::Vandel con(db_path, vandel::Access::read_only);
     const FeatureMatrix m = load_features(con, kHorizon);
@@ -83,13 +83,13 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
     if (last_train < 0) {
         out.line("  [ML] Yetersiz geçmiş: " + std::to_string(kHorizon) +
                  " dönem sonrası bilinen dönem yok, olasılık verilmedi");
-        return scoreboard;
+        return;
     }
     const size_t end_row = m.first_row_of(last_train + 1);
     const std::optional<LogisticModel> lm = LogisticModel::fit(m, end_row);
     if (!lm) {
         out.line("  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi");
-        return scoreboard;
+        return;
     }
     int64_t positives = std::count(m.label.begin(), m.label.begin() + static_cast<long>(end_row), int8_t{1});
     out.line("  [ML] Model: " + std::to_string(last_train + 1) + " dönem (" + m.periods.front() + "-" +
@@ -102,26 +102,38 @@ Document run_predictions(const std::string& db_path, Document scoreboard) {
     newest.reserve(m.rows() - first);
     for (size_t r = first; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
 
-    if (Document* rows_doc = scoreboard.get("rows")) {
-        if (!rows_doc->is_rows()) *rows_doc = Document::rows(core::rows_to_table(*rows_doc));
-        core::Table& rows = rows_doc->as_rows();
-        const core::Column* muta = rows.find("muta");
-        std::vector<std::optional<double>> prob(rows.nrows());
-        std::vector<std::optional<std::string>> neden(rows.nrows());
-        for (size_t i = 0; muta && i < rows.nrows(); ++i) {
+    // Rows kept as mappings are made a table first, apart, so the scoreboard is not touched yet.
+    Document* rows_doc = scoreboard.get("rows");
+    std::optional<core::Table> converted;
+    if (rows_doc && !rows_doc->is_rows()) converted = core::rows_to_table(*rows_doc);
+    const core::Table* rows = converted ? &*converted : rows_doc ? &rows_doc->as_rows() : nullptr;
+    core::Column prob_column, neden_column;
+    if (rows) {
+        const core::Column* muta = rows->find("muta");
+        std::vector<std::optional<double>> prob(rows->nrows());
+        std::vector<std::optional<std::string>> neden(rows->nrows());
+        for (size_t i = 0; muta && i < rows->nrows(); ++i) {
             const auto it = newest.find(muta->text_form(i));
             if (it == newest.end()) continue;
             const RawFeatures raw = m.row(it->second);
             prob[i] = core::round_half_even(lm->probability(raw.data()), 4);
             neden[i] = reasons_of(lm->contributions(raw.data()), lm->weights(), raw.data());
         }
-        rows.set("_ml_yi_prob", core::Column::of_f64(std::move(prob)));
-        rows.set("_ml_neden", core::Column::of_str(std::move(neden)));
+        prob_column = core::Column::of_f64(std::move(prob));
+        neden_column = core::Column::of_str(std::move(neden));
     }
-    scoreboard.set("ml_model", model_description(*lm, m, last_train, std::move(backtest_auc)));
+    Document model = model_description(*lm, m, last_train, std::move(backtest_auc));
+
+    // Everything that can fail is done: the scoreboard gets the results.
+    if (rows) {
+        if (converted) *rows_doc = Document::rows(std::move(*converted));
+        core::Table& table = rows_doc->as_rows();
+        table.set("_ml_yi_prob", std::move(prob_column));
+        table.set("_ml_neden", std::move(neden_column));
+    }
+    scoreboard.set("ml_model", std::move(model));
     out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(static_cast<int64_t>(newest.size())) +
              " firma skorlandı");
-    return scoreboard;
 }
 
 }  // namespace tarvo::zavor

@@ -3,8 +3,8 @@
 //
 // run_predictions(db_path, scoreboard) opens the warehouse read-only, trains the model
 // (model.hpp) on every labelled firm-period of fact_periodic's window, scores the newest period
-// and returns the scoreboard with, in every row it could score (a firm with a row in the newest
-// period, not in YI there):
+// and adds to the scoreboard, in place, in every row it could score (a firm with a row in the
+// newest period, not in YI there):
 //   "_ml_yi_prob"  the probability, rounded to 4 decimals
 //   "_ml_neden"    the two or three features that raised it most, in words, joined with "; "
 // Other rows get null in both. A top-level "ml_model" mapping describes the model: "horizon",
@@ -14,7 +14,7 @@
 // Lines:
 //   "  [ML] Model: <n> dönem (<first>-<last>), <rows> örnek, <pos> pozitif, ufuk <H> dönem"
 //   "  [ML] <period>: <n> firma skorlandı"
-// With too little history the scoreboard comes back unchanged after one of:
+// With too little history the scoreboard stays unchanged after one of:
 //   "  [ML] Yetersiz geçmiş: <H> dönem sonrası bilinen dönem yok, olasılık verilmedi"
 //   "  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi"
 #pragma once
@@ -30,7 +30,10 @@ namespace tarvo::zavor {
 inline constexpr int kHorizon = 3;
 inline constexpr double kThreshold = 0.3;  // the ML list's threshold, also the back-test's
 
-core::Document run_predictions(const std::string& db_path, core::Document scoreboard);
+// The scoreboard is changed only once all the work that can fail is done, so a failure (thrown)
+// leaves it as it was. It is not copied: at a million firms a copy held beside the predictor's
+// work was a quarter of the run's peak.
+void run_predictions(const std::string& db_path, core::Document& scoreboard);
 
 // The reasons text for one row: the (at most three) features with the largest positive
 // contributions, largest first; a third only when it is at least a quarter of the first. Only a

@@ -31,7 +31,7 @@ using core::Document;
 
 namespace {
 
-using RunPredictions = Document(const std::string&, Document);
+using RunPredictions = void(const std::string&, Document&);
 
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
@@ -40,9 +40,10 @@ void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle 
     console().line("    -> " + core::path_text(path));
 }
 
-// The prediction step: the predictor returns the scoreboard to use from then on. The predictor
+// The prediction step: the predictor adds its columns to the scoreboard in place. The predictor
 // is looked up by name because a build may leave it out: a missing predictor is skipped; any
-// other failure is reported and the scoreboard stays as it was.
+// other failure is reported and the scoreboard stays as it was (the predictor changes it only
+// once nothing can fail).
 void prediction_step(const fs::path& db_path, Document& scoreboard, bool use_predictor) {
     if (!use_predictor) {
         console().line("  [ML] Skipping: predictor turned off (--no-predictor)");
@@ -60,7 +61,7 @@ void prediction_step(const fs::path& db_path, Document& scoreboard, bool use_pre
     }
     try {
         console().line("  Running ML predictions...");
-        scoreboard = run_predictions(db_path.string(), scoreboard);
+        run_predictions(db_path.string(), scoreboard);
     } catch (const std::exception& e) {
         console().line(std::string("  [ML] Error: ") + e.what());
         console().traceback(e, "run_predictions");
