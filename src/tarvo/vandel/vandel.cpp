@@ -231,6 +231,12 @@ std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
     return readers;
 }
 
+// A streamed result ends early, without a chunk, when the statement fails part-way (a malformed
+// line deep in a CSV file): the failure is on the result.
+void check_stream_end(duckdb_result& r) {
+    if (const char* msg = duckdb_result_error(&r)) fail(msg, kind_for(duckdb_result_error_type(&r)));
+}
+
 // Reads the result's chunks, appending each to `cols` (one column per result column) and
 // calling `on_chunk` after each when given (which may clear the columns). Returns false when
 // a column has a type not read from chunks.
@@ -257,9 +263,7 @@ bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<
         chunk.reset();
         if (on_chunk) on_chunk();
     }
-    // A streamed result ends early, without a chunk, when the statement fails part-way (a
-    // malformed line deep in a CSV file): the failure is on the result.
-    if (const char* msg = duckdb_result_error(&r)) fail(msg, kind_for(duckdb_result_error_type(&r)));
+    check_stream_end(r);
     return true;
 }
 
@@ -526,19 +530,32 @@ void Vandel::for_each_chunk(std::string_view sql, const std::function<void(core:
     stream_chunks(sql, nullptr, on_chunk);
 }
 
+namespace {
+
+// Prepares `sql` into `p` (with `list_param` bound to $1 when given) and runs it as a stream into
+// `r`; `p` is the caller's, kept for as long as the stream is read. With `readable`, a statement
+// without a list parameter whose result has a type not read from chunks is made readable first
+// (make_readable).
+void start_stream(duckdb_connection con, std::string_view sql, const std::vector<core::Value>* list_param,
+                  bool readable, Prepared& p, Result& r) {
+    const std::string text(sql);
+    if (list_param) {
+        prepare_with_list(con, text, *list_param, p);
+    } else {
+        prepare_or_fail(con, text, p);
+        if (readable) make_readable(con, text, p);
+    }
+    execute_prepared(p, r);
+}
+
+}  // namespace
+
 void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
                            const std::function<void(core::Table&)>& on_chunk) {
     require_open();
-    const std::string text(sql);
     Prepared p;
-    if (list_param) {
-        prepare_with_list(as_con(con_), text, *list_param, p);
-    } else {
-        prepare_or_fail(as_con(con_), text, p);
-        make_readable(as_con(con_), text, p);
-    }
     Result r;
-    execute_prepared(p, r);
+    start_stream(as_con(con_), sql, list_param, /*readable=*/true, p, r);
     std::vector<core::Column> cols;
     std::vector<std::string> names;
     const bool read = read_chunks(r.get(), cols, names, [&] {
@@ -611,14 +628,9 @@ void Vandel::for_each_number_chunk(std::string_view sql, const std::vector<core:
 void Vandel::stream_number_chunks(std::string_view sql, const std::vector<core::Value>* list_param,
                                   const std::function<void(const NumberChunk&)>& on_chunk) {
     require_open();
-    const std::string text(sql);
     Prepared p;
-    if (list_param)
-        prepare_with_list(as_con(con_), text, *list_param, p);
-    else
-        prepare_or_fail(as_con(con_), text, p);
     Result r;
-    execute_prepared(p, r);
+    start_stream(as_con(con_), sql, list_param, /*readable=*/false, p, r);
     const auto readers = column_readers(r.get());
     if (!readers) unread_type();
     for (const ColumnReader& reader : *readers)
@@ -638,7 +650,7 @@ void Vandel::stream_number_chunks(std::string_view sql, const std::vector<core::
         data.reset();
         on_chunk(chunk);
     }
-    if (const char* msg = duckdb_result_error(&r.get())) fail(msg, kind_for(duckdb_result_error_type(&r.get())));
+    check_stream_end(r.get());
 }
 
 static std::vector<Row> to_rows(const core::Table& t) {

@@ -91,7 +91,7 @@ public:
     // The same for a statement without parameters.
     void for_each_chunk(std::string_view sql, const std::function<void(core::Table&)>& on_chunk);
     // A streamed result whose columns are all numbers, read straight from the warehouse's
-    // vectors into doubles (NumberChunk below): for results of tens of millions of numbers,
+    // vectors into doubles (NumberChunk above): for results of tens of millions of numbers,
     // where building a Table cell by cell costs about a third of the reading. A column of any
     // other type is a NotImplementedException before the first chunk.
     void for_each_number_chunk(std::string_view sql, const std::function<void(const NumberChunk&)>& on_chunk);
