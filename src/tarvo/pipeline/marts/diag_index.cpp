@@ -174,14 +174,6 @@ int64_t yeni_of(const core::Column* c, size_t i) {
     throw core::ValueError("cannot convert " + core::format_double(*x) + " to integer");
 }
 
-// A number of a finding: strict JSON, so a value that is not finite is null.
-void append_number(std::string& out, double x) {
-    if (std::isfinite(x))
-        core::append_double(out, x);
-    else
-        out += "null";
-}
-
 // A stored cell of the finding as it is (null when the column is missing).
 void append_cell(std::string& out, const core::Column* c, size_t i) {
     if (c)
@@ -203,11 +195,11 @@ int64_t append_finding(std::string& out, const core::Table& t, size_t i, std::st
     }
     if (auto d = float_of(t.find("deger"), i)) {
         out += ",\"deger\":";
-        append_number(out, *d);
+        ronnel::append_json_number(out, *d);
     }
     if (auto d = float_of(t.find("onceki_deger"), i)) {
         out += ",\"onceki\":";
-        append_number(out, *d);
+        ronnel::append_json_number(out, *d);
     }
     grup_out.clear();
     if (auto g = meaningful_text(t.find("grup"), i)) {
@@ -246,8 +238,6 @@ std::vector<FirmFindings> group_findings(const core::Table& t) {
     return firms;
 }
 
-// The full index of the detail rows, written as JSON straight away: a quarter of a million
-// findings built as documents first took over 300 MB for a 37 MB text.
 // Somewhat more than the index's text takes: its texts, and at most about 200 bytes per finding
 // of keys, numbers and punctuation (its period's and firm's included). The text is reserved at
 // that size so that it is not copied while it grows; the room it leaves unused is never touched.
@@ -259,6 +249,8 @@ uint64_t size_bound(const core::Table& t) {
     return size;
 }
 
+// The full index of the detail rows, written as JSON straight away: a quarter of a million
+// findings built as documents first took over 300 MB for a 37 MB text.
 std::string full_index_json(const core::Table& t, const std::vector<FirmFindings>& firms) {
     std::string out = "{";
     // Only to spare copies: where the address space (a 32-bit process's) has no room for the

@@ -87,6 +87,13 @@ void append_json_text(std::string& out, std::string_view text) {
     append_script_safe(out, core::json_quote(text));
 }
 
+void append_json_number(std::string& out, double x) {
+    if (std::isfinite(x))
+        core::append_double(out, x);
+    else
+        out += "null";
+}
+
 void append_json_cell(std::string& out, const core::Column& column, size_t row) {
     column.visit(row, [&](const auto& v) {
         using T = std::decay_t<decltype(v)>;
@@ -99,10 +106,7 @@ void append_json_cell(std::string& out, const core::Column& column, size_t row) 
             auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
             out.append(buf, end);
         } else if constexpr (std::is_same_v<T, double>) {
-            if (std::isfinite(v))
-                core::append_double(out, v);
-            else
-                out += "null";
+            append_json_number(out, v);
         } else {
             append_json_text(out, v);
         }

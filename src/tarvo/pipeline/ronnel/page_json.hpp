@@ -17,6 +17,9 @@ namespace tarvo::ronnel {
 // Appends JSON text made safe inside a <script> element.
 void append_script_safe(std::string& out, std::string_view json);
 
+// Appends a number as strict JSON: NaN and infinities as null.
+void append_json_number(std::string& out, double x);
+
 // Appends one cell as script-safe JSON: null, true/false, a number (NaN and infinities as
 // null), or a quoted text.
 void append_json_cell(std::string& out, const core::Column& column, size_t row);
