@@ -22,14 +22,9 @@ using core::str;
 
 namespace {
 
-const char* const kMonitoredFirms = R"(
-        SELECT DISTINCT entity_id FROM fact_periodic
-        WHERE ovik_skor IS NOT NULL OR COALESCE(kombine_risk, 0) > 0
-    )";
-// The same firms' keys as text, for the base rows to be matched against inside the warehouse: a
-// list parameter of a million keys took the warehouse two seconds and half a gigabyte to bind.
-const char* const kMonitoredKeys = R"(
-        SELECT DISTINCT CAST(entity_id AS VARCHAR) FROM fact_periodic
+// Monitored firms: any period with a score or a positive combined risk.
+const char* const kMonitoredRows = R"(
+        FROM fact_periodic
         WHERE ovik_skor IS NOT NULL OR COALESCE(kombine_risk, 0) > 0
     )";
 
@@ -359,7 +354,8 @@ Document _build_scoreboard(vandel::Vandel& con) {
     // one is needed here (the base rows are matched to them inside the warehouse), so one is read.
     // `tarvo verify` looks for the text conversion written exactly as on this line (and for no
     // chained fetch of a query's column): keep its spelling.
-    const Column keys = con.query(std::string(kMonitoredFirms) + " LIMIT 1")["entity_id"].astype(str);
+    const Column keys =
+        con.query(std::string("SELECT DISTINCT entity_id ") + kMonitoredRows + " LIMIT 1")["entity_id"].astype(str);
     if (keys.empty()) {
         Dict meta;
         meta.set("donemler", column_values(periods));
@@ -371,7 +367,10 @@ Document _build_scoreboard(vandel::Vandel& con) {
     const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
     const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
     std::string base_sql = std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom;
-    base_sql.replace(base_sql.find("{monitored_keys}"), std::string_view("{monitored_keys}").size(), kMonitoredKeys);
+    // The base rows are matched to the monitored firms' keys inside the warehouse: a list parameter
+    // of a million keys took it two seconds and half a gigabyte to bind.
+    const std::string monitored_keys = std::string("SELECT DISTINCT CAST(entity_id AS VARCHAR) ") + kMonitoredRows;
+    base_sql.replace(base_sql.find("{monitored_keys}"), std::string_view("{monitored_keys}").size(), monitored_keys);
     Table base = con.query(base_sql);
     into_dim_entity_order(base);
     base.set("entity_id", base["entity_id"].astype(str));
