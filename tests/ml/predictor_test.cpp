@@ -29,10 +29,12 @@ Prediction predict(const std::string& db) {
         vandel::Vandel con(db);
         scoreboard = marts::_build_scoreboard(con);
     }
-    const auto run = modules::load("tarvo.ml.zavor").entry<void(const std::string&, core::Document&)>(
-        "run_predictions");
+    const auto prepare = modules::load("tarvo.ml.zavor").entry<zavor::ApplyPredictions(const std::string&)>(
+        "prepare_predictions");
     core::ConsoleCapture lines;
-    run(db, scoreboard);
+    const zavor::ApplyPredictions attach = prepare(db);
+    EXPECT_TRUE(lines.out_lines().empty());  // the first half prints nothing; its lines come with the second
+    attach(scoreboard);
     return {std::move(scoreboard), lines.out_lines()};
 }
 

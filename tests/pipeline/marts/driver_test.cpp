@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/silver_warehouse.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
@@ -143,6 +145,33 @@ TEST(MartRun, NoPredictorMatchesARunWithoutTheModule) {
                           "html/ovik_dashboard_admin.html"})
         EXPECT_EQ(core::read_file(dir.path() / "a" / f), core::read_file(dir.path() / "b" / f)) << f;
 }
+
+#if TARVO_HAVE_PREDICTOR
+// The predictor reads the warehouse and fits before the scoreboard is built, but a failure there
+// is reported where the step stands in the run, and the run goes on without its columns.
+TEST(MartRun, APredictorFailureIsReportedAtTheStepsPlace) {
+    fixtures::TempDir dir("mart_predictor_fails");
+    const fs::path db = dir.path() / "w.duckdb";
+    build_warehouse(db);
+    {
+        vandel::Vandel con(db.string());
+        con.execute("CREATE TABLE brz_yis_tahmin AS SELECT '1' AS muta, '2402' AS donem, 'yok' AS yis_skor");
+    }
+    core::ConsoleCapture cap;
+    auto [scoreboard, trending] = marts::run_marts(db, dir.path() / "json");
+    const std::vector<std::string> out = cap.out_lines();
+    const auto at = [&](std::string_view line) { return std::find(out.begin(), out.end(), line) - out.begin(); };
+    const auto running = at("  Running ML predictions...");
+    ASSERT_LT(static_cast<size_t>(running + 1), out.size());
+    EXPECT_EQ(running, at("    trending flags: 2 entities enriched") + 1);
+    EXPECT_TRUE(out[static_cast<size_t>(running + 1)].starts_with("  [ML] Error: Conversion Error: ")) << out[running + 1];
+    EXPECT_EQ(running + 2, at("  Building flow matrix..."));
+    EXPECT_EQ(at("  Building scoreboard mart..."), 0);
+    EXPECT_NE(cap.err().find("in run_predictions"), std::string::npos) << cap.err();
+    EXPECT_FALSE(scoreboard["rows"].as_rows().has("_ml_yi_prob"));
+    EXPECT_TRUE(fs::exists(dir.path() / "html" / "ovik_dashboard_admin.html"));
+}
+#endif
 
 TEST(MartRun, OutputDirectoryRules) {
     fixtures::TempDir dir("mart_dirs");

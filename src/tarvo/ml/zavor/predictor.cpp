@@ -1,6 +1,7 @@
 #include "tarvo/ml/zavor/predictor.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -72,35 +73,45 @@ std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
     return text;
 }
 
-void run_predictions(const std::string& db_path, Document& scoreboard) {
+namespace {
+
+// The newest period's rows of the matrix, on their own: what the scoring needs once the fit is
+// done. The rows keep their order; each names its firm by its own key.
+FeatureMatrix newest_period_rows(FeatureMatrix& m) {
+    const size_t first = m.first_row_of(static_cast<int32_t>(m.periods.size()) - 1), n = m.rows() - first;
+    FeatureMatrix newest;
+    newest.periods.push_back(m.periods.back());
+    newest.period_start = {0, n};
+    newest.firms.reserve(n);
+    for (size_t r = first; r < m.rows(); ++r) {
+        newest.firms.push_back(std::move(m.firms[static_cast<size_t>(m.firm[r])]));
+        newest.firm.push_back(static_cast<int32_t>(r - first));
+    }
+    newest.label.assign(m.label.begin() + static_cast<std::ptrdiff_t>(first), m.label.end());
+    newest.flags.assign(m.flags.begin() + static_cast<std::ptrdiff_t>(first), m.flags.end());
+    newest.continuous.assign(m.continuous.begin() + static_cast<std::ptrdiff_t>(first * kContinuousCount),
+                             m.continuous.end());
+    return newest;
+}
+
+// What the second half needs: the lines it prints and, with a model, the model and the rows it scores.
+struct Prepared {
+    std::string line;  // the model line, or why there are no probabilities
+    std::optional<LogisticModel> lm;
+    Document model;
+    FeatureMatrix newest;
+};
+
+void attach_predictions(Prepared& p, Document& scoreboard) {
     core::Console& out = core::console();
-    vandel::Vandel con(db_path, vandel::Access::read_only);
-    const FeatureMatrix m = load_features(con, kHorizon);
-    Document backtest_auc = latest_backtest_auc(con);
-    con.close();  // the warehouse's working memory goes back before the fit needs its own
-    const int32_t periods = static_cast<int32_t>(m.periods.size());
-    const int32_t last_train = periods - 1 - kHorizon;
-    if (last_train < 0) {
-        out.line("  [ML] Yetersiz geçmiş: " + std::to_string(kHorizon) +
-                 " dönem sonrası bilinen dönem yok, olasılık verilmedi");
-        return;
-    }
-    const size_t end_row = m.first_row_of(last_train + 1);
-    const std::optional<LogisticModel> lm = LogisticModel::fit(m, end_row);
-    if (!lm) {
-        out.line("  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi");
-        return;
-    }
-    int64_t positives = std::count(m.label.begin(), m.label.begin() + static_cast<long>(end_row), int8_t{1});
-    out.line("  [ML] Model: " + std::to_string(last_train + 1) + " dönem (" + m.periods.front() + "-" +
-             m.periods[static_cast<size_t>(last_train)] + "), " + core::group_thousands(static_cast<int64_t>(end_row)) +
-             " örnek, " + core::group_thousands(positives) + " pozitif, ufuk " + std::to_string(kHorizon) + " dönem");
+    out.line(p.line);
+    if (!p.lm) return;
 
     // The newest period's firms, by key.
-    const size_t first = m.first_row_of(periods - 1);
+    const FeatureMatrix& m = p.newest;
     std::unordered_map<std::string_view, size_t> newest;
-    newest.reserve(m.rows() - first);
-    for (size_t r = first; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
+    newest.reserve(m.rows());
+    for (size_t r = 0; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
 
     // Rows kept as mappings are made a table first, apart, so the scoreboard is not touched yet.
     Document* rows_doc = scoreboard.get("rows");
@@ -116,13 +127,12 @@ void run_predictions(const std::string& db_path, Document& scoreboard) {
             const auto it = newest.find(muta->text_form(i));
             if (it == newest.end()) continue;
             const RawFeatures raw = m.row(it->second);
-            prob[i] = core::round_half_even(lm->probability(raw.data()), 4);
-            neden[i] = reasons_of(lm->contributions(raw.data()), lm->weights(), raw.data());
+            prob[i] = core::round_half_even(p.lm->probability(raw.data()), 4);
+            neden[i] = reasons_of(p.lm->contributions(raw.data()), p.lm->weights(), raw.data());
         }
         prob_column = core::Column::of_f64(std::move(prob));
         neden_column = core::Column::of_str(std::move(neden));
     }
-    Document model = model_description(*lm, m, last_train, std::move(backtest_auc));
 
     // Everything that can fail is done: the scoreboard gets the results.
     if (rows) {
@@ -131,9 +141,43 @@ void run_predictions(const std::string& db_path, Document& scoreboard) {
         table.set("_ml_yi_prob", std::move(prob_column));
         table.set("_ml_neden", std::move(neden_column));
     }
-    scoreboard.set("ml_model", std::move(model));
+    scoreboard.set("ml_model", std::move(p.model));
     out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(static_cast<int64_t>(newest.size())) +
              " firma skorlandı");
 }
+
+}  // namespace
+
+ApplyPredictions prepare_predictions(const std::string& db_path) {
+    auto p = std::make_shared<Prepared>();
+    const auto second_half = [p](Document& scoreboard) { attach_predictions(*p, scoreboard); };
+    vandel::Vandel con(db_path, vandel::Access::read_only);
+    FeatureMatrix m = load_features(con, kHorizon);
+    Document backtest_auc = latest_backtest_auc(con);
+    con.close();  // the warehouse's working memory goes back before the fit needs its own
+    const int32_t periods = static_cast<int32_t>(m.periods.size());
+    const int32_t last_train = periods - 1 - kHorizon;
+    if (last_train < 0) {
+        p->line = "  [ML] Yetersiz geçmiş: " + std::to_string(kHorizon) +
+                  " dönem sonrası bilinen dönem yok, olasılık verilmedi";
+        return second_half;
+    }
+    const size_t end_row = m.first_row_of(last_train + 1);
+    p->lm = LogisticModel::fit(m, end_row);
+    if (!p->lm) {
+        p->line = "  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi";
+        return second_half;
+    }
+    int64_t positives = std::count(m.label.begin(), m.label.begin() + static_cast<long>(end_row), int8_t{1});
+    p->line = "  [ML] Model: " + std::to_string(last_train + 1) + " dönem (" + m.periods.front() + "-" +
+              m.periods[static_cast<size_t>(last_train)] + "), " +
+              core::group_thousands(static_cast<int64_t>(end_row)) + " örnek, " + core::group_thousands(positives) +
+              " pozitif, ufuk " + std::to_string(kHorizon) + " dönem";
+    p->model = model_description(*p->lm, m, last_train, std::move(backtest_auc));
+    p->newest = newest_period_rows(m);
+    return second_half;
+}
+
+void run_predictions(const std::string& db_path, Document& scoreboard) { prepare_predictions(db_path)(scoreboard); }
 
 }  // namespace tarvo::zavor

@@ -1,10 +1,9 @@
 // The prediction step of the mart run: which firms that are not in the YI state now enter it
 // within the next kHorizon periods.
 //
-// run_predictions(db_path, scoreboard) opens the warehouse read-only, trains the model
-// (model.hpp) on every labelled firm-period of fact_periodic's window, scores the newest period
-// and adds to the scoreboard, in place, in every row it could score (a firm with a row in the
-// newest period, not in YI there):
+// The step opens the warehouse read-only, trains the model (model.hpp) on every labelled
+// firm-period of fact_periodic's window, scores the newest period and adds to the scoreboard, in
+// place, in every row it could score (a firm with a row in the newest period, not in YI there):
 //   "_ml_yi_prob"  the probability, rounded to 4 decimals
 //   "_ml_neden"    the two or three features that raised it most, in words, joined with "; "
 // Other rows get null in both. A top-level "ml_model" mapping describes the model: "horizon",
@@ -20,6 +19,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "tarvo/core/document.hpp"
@@ -30,9 +30,16 @@ namespace tarvo::zavor {
 inline constexpr int kHorizon = 3;
 inline constexpr double kThreshold = 0.3;  // the ML list's threshold, also the back-test's
 
-// The scoreboard is changed only once all the work that can fail is done, so a failure (thrown)
-// leaves it as it was. It is not copied: at a million firms a copy held beside the predictor's
-// work was a quarter of the run's peak.
+// The step comes in two halves, so that its large work need not run beside the scoreboard (at a
+// million firms the feature matrix and the scoreboard together were half again the run's memory):
+//   prepare_predictions(db_path) reads the warehouse, fits the model and keeps only the newest
+//     period's features. It prints nothing and throws when the reading or the fit fails.
+//   The function it returns prints the step's lines and adds the columns to the scoreboard, in
+//     place. It changes the scoreboard only once all its work that can fail is done, so a failure
+//     (thrown) leaves it as it was.
+// run_predictions(db_path, scoreboard) runs the two one after the other.
+using ApplyPredictions = std::function<void(core::Document& scoreboard)>;
+ApplyPredictions prepare_predictions(const std::string& db_path);
 void run_predictions(const std::string& db_path, core::Document& scoreboard);
 
 // The reasons text for one row: the (at most three) features with the largest positive

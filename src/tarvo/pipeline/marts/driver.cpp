@@ -31,7 +31,8 @@ using core::Document;
 
 namespace {
 
-using RunPredictions = void(const std::string&, Document&);
+using ApplyPredictions = std::function<void(Document&)>;
+using PreparePredictions = ApplyPredictions(const std::string&);
 
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
@@ -40,33 +41,56 @@ void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle 
     console().line("    -> " + core::path_text(path));
 }
 
-// The prediction step: the predictor adds its columns to the scoreboard in place. The predictor
-// is looked up by name because a build may leave it out: a missing predictor is skipped; any
-// other failure is reported and the scoreboard stays as it was (the predictor changes it only
-// once nothing can fail).
-void prediction_step(const fs::path& db_path, Document& scoreboard, bool use_predictor) {
-    if (!use_predictor) {
-        console().line("  [ML] Skipping: predictor turned off (--no-predictor)");
-        return;
+// The prediction step. The predictor is looked up by name because a build may leave it out: a
+// missing predictor is skipped. Its reading of the warehouse and its fit run first, before the
+// scoreboard is built, because at a million firms the two side by side outgrew the small box;
+// its lines, its columns (added to the scoreboard in place) and any failure of either half come
+// at the step's place in the run. A failure leaves the scoreboard as it was (the predictor
+// changes it only once nothing can fail).
+class PredictionStep {
+public:
+    PredictionStep(const fs::path& db_path, bool use_predictor) {
+        if (!use_predictor) {
+            skipped_ = "predictor turned off (--no-predictor)";
+            return;
+        }
+        std::function<PreparePredictions> prepare;
+        try {
+            prepare = modules::load("tarvo.ml.zavor").entry<PreparePredictions>("prepare_predictions");
+        } catch (const core::ModuleNotFoundError& e) {
+            skipped_ = e.what();
+            return;
+        } catch (const core::AttributeError& e) {
+            skipped_ = e.what();
+            return;
+        }
+        try {
+            apply_ = prepare(db_path.string());
+        } catch (const std::exception&) {
+            failure_ = std::current_exception();
+        }
     }
-    std::function<RunPredictions> run_predictions;
-    try {
-        run_predictions = modules::load("tarvo.ml.zavor").entry<RunPredictions>("run_predictions");
-    } catch (const core::ModuleNotFoundError& e) {
-        console().line(std::string("  [ML] Skipping: ") + e.what());
-        return;
-    } catch (const core::AttributeError& e) {
-        console().line(std::string("  [ML] Skipping: ") + e.what());
-        return;
+
+    void apply(Document& scoreboard) const {
+        if (skipped_) {
+            console().line("  [ML] Skipping: " + *skipped_);
+            return;
+        }
+        try {
+            console().line("  Running ML predictions...");
+            if (failure_) std::rethrow_exception(failure_);
+            apply_(scoreboard);
+        } catch (const std::exception& e) {
+            console().line(std::string("  [ML] Error: ") + e.what());
+            console().traceback(e, "run_predictions");
+        }
     }
-    try {
-        console().line("  Running ML predictions...");
-        run_predictions(db_path.string(), scoreboard);
-    } catch (const std::exception& e) {
-        console().line(std::string("  [ML] Error: ") + e.what());
-        console().traceback(e, "run_predictions");
-    }
-}
+
+private:
+    std::optional<std::string> skipped_;  // why the step is skipped
+    ApplyPredictions apply_;
+    std::exception_ptr failure_;  // of the first half
+};
 
 // "name.ext" with the suffix before the extension.
 std::string with_suffix(std::string_view name, const std::string& file_suffix) {
@@ -250,6 +274,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
                                         const std::string& file_suffix, bool use_predictor) {
     check_file_suffix(file_suffix);
     const MartOutputs outputs = mart_outputs(db_path, output_dir, file_suffix);
+    const PredictionStep prediction(db_path, use_predictor);
     vandel::Vandel con(db_path.string());
     prepare_output_dir(outputs.json_dir);
     core::OutputBatch batch;  // every file is published at the end
@@ -262,7 +287,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     con.close();
 
     _enrich_with_trending(scoreboard, trending);
-    prediction_step(db_path, scoreboard, use_predictor);
+    prediction.apply(scoreboard);
     band_marts_step(scoreboard);
     if (diag_index.size() > 0) scoreboard.set("diag_index", std::move(diag_index));
     drop_name_fields(scoreboard["rows"]);  // names travel only through the reference file
