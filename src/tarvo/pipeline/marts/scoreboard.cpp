@@ -168,7 +168,14 @@ std::optional<int64_t> whole_part(const Column& c, size_t i) {
     return d ? core::truncate_to_int(*d) : std::nullopt;
 }
 
-Column clean_str_column(const Column& c) {
+// Texts with missing markers nulled, every other cell as its text. A text column is cleaned in
+// place: a copy of a million firm names beside the original was the scoreboard's peak.
+Column clean_str_column(Column c) {
+    if (c.kind() == core::str) {
+        for (size_t i = 0; i < c.size(); ++i)
+            if (c.is_text_cell(i) && core::is_missing_marker(c.text_at(i))) c.set_null(i);
+        return c;
+    }
     Column out(core::str);
     out.reserve(c.size());
     for (size_t i = 0; i < c.size(); ++i) out.push_back(_clean_str(c.get(i)));
@@ -378,9 +385,9 @@ Document _build_scoreboard(vandel::Vandel& con) {
     std::vector<std::string> period_text(periods.size());
     for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
-    PeriodPivot pivot = pivot_periods(con, base["entity_id"], period_text, son_text, has_depo);
-
     Table rows = firm_columns(std::move(base), has_dim_extra);
+    PeriodPivot pivot = pivot_periods(con, rows["muta"], period_text, son_text, has_depo);
+
     add_period_columns(rows, pivot, period_text);
     const std::vector<int64_t> son_risk = latest_risk(rows, son_text);
     rows.set("son_risk", Column::of_i64({son_risk.begin(), son_risk.end()}));
