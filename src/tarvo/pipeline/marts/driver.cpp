@@ -71,7 +71,8 @@ public:
         }
     }
 
-    void apply(Document& scoreboard) const {
+    // Once only: the predictor's rows are let go when it is done.
+    void apply(Document& scoreboard) {
         if (skipped_) {
             console().line("  [ML] Skipping: " + *skipped_);
             return;
@@ -79,7 +80,8 @@ public:
         try {
             console().line("  Running ML predictions...");
             if (failure_) std::rethrow_exception(failure_);
-            apply_(scoreboard);
+            const ApplyPredictions attach = std::move(apply_);
+            attach(scoreboard);
         } catch (const std::exception& e) {
             console().line(std::string("  [ML] Error: ") + e.what());
             console().traceback(e, "run_predictions");
@@ -274,7 +276,7 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
                                         const std::string& file_suffix, bool use_predictor) {
     check_file_suffix(file_suffix);
     const MartOutputs outputs = mart_outputs(db_path, output_dir, file_suffix);
-    const PredictionStep prediction(db_path, use_predictor);
+    PredictionStep prediction(db_path, use_predictor);
     vandel::Vandel con(db_path.string());
     prepare_output_dir(outputs.json_dir);
     core::OutputBatch batch;  // every file is published at the end
