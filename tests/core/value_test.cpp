@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <vector>
 
 #include "tarvo/core/column.hpp"
 #include "tarvo/core/errors.hpp"
@@ -78,6 +82,38 @@ TEST(Rounding, HalfToEvenOnTheExactBinaryValue) {
         {71.456, 2, 71.46}, {0.123456, 4, 0.1235}, {71.456, 0, 71},
     };
     for (const auto& c : cases) EXPECT_EQ(round_half_even(c.x, c.decimals), c.expected) << c.x;
+}
+
+// The rounding must give what printf's fixed notation read back by strtod gives, bit for bit, on
+// values of every size, on exact ties and next to them.
+TEST(Rounding, AgreesWithPrintfBitForBit) {
+    const auto by_printf = [](double x, int decimals) {
+        char buf[512];
+        std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+        const double r = std::strtod(buf, nullptr);
+        return r == 0 ? std::copysign(0.0, x) : r;
+    };
+    uint64_t state = 88172645463325252u;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    std::vector<double> values = {0.5, 1.5, 0.125, 0.375, 2.675, 1e-300, -0.0, 123456789.98765, 0.00005, -0.00005,
+                                  9007199254740993.0, 1e22, -1e300};
+    for (int i = 0; i < 200000; ++i) {
+        const double mantissa = static_cast<double>(next() >> 11) * 0x1.0p-53;  // [0, 1)
+        const int exponent = static_cast<int>(next() % 40) - 20;
+        const double x = (next() & 1 ? -1 : 1) * mantissa * std::pow(10.0, exponent);
+        values.push_back(x);
+        values.push_back(std::nextafter(x, 1e300));
+        values.push_back(std::round(x * 16) / 16);  // exact binary ties at several places
+    }
+    for (const double x : values)
+        for (const int decimals : {0, 1, 2, 4, 6})
+            ASSERT_EQ(std::bit_cast<uint64_t>(round_half_even(x, decimals)), std::bit_cast<uint64_t>(by_printf(x, decimals)))
+                << x << " to " << decimals << " places";
 }
 
 TEST(Truncation, TowardZeroAndNothingForNonFinite) {

@@ -153,6 +153,35 @@ TEST(Predictor, ReasonsAreTheLargestRaisingFeaturesInWords) {
     c[zavor::kSkor] = 1.5;
     w[zavor::kSkor] = -0.4;
     EXPECT_EQ(zavor::reasons_of(c, w, raw), "gecikme 45 gün; skor 3 dönemde +210");
+    // Equal contributions keep the features' order.
+    c[zavor::kSkorD3] = 1.2;
+    EXPECT_EQ(zavor::reasons_of(c, w, raw), "skor 3 dönemde +210; gecikme 45 gün");
+}
+
+TEST(Predictor, ReasonTextsWriteNumbersAsAnAnalystReadsThem) {
+    struct Case {
+        zavor::Feature feature;
+        float value;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {zavor::kSkor, 612.9f, "skor 612"},
+        {zavor::kSkorD1, -0.5f, "skor 1 dönemde -0"},  // truncated toward zero, the sign kept
+        {zavor::kSkorD1, 0.0f, "skor 1 dönemde +0"},
+        {zavor::kSkorD3, -35.7f, "skor 3 dönemde -35"},
+        {zavor::kBant, 2.0f, "bant 500-825"},
+        {zavor::kRiskLog, std::log1p(946'600'000.0f), "kombine risk 946,6 mn TL"},
+        {zavor::kRiskLog, std::log1p(2'345'000'000.0f), "kombine risk 2,3 mr TL"},
+        {zavor::kRiskLog, std::log1p(850'400.0f), "kombine risk 850 bin TL"},
+        {zavor::kRiskOran, -0.125f, "risk 1 dönemde -%13"},  // halves away from zero
+        {zavor::kYisSkor, 88.0f, "yis skoru 88"},
+        {zavor::kGecikmeGun, 1e9f, "gecikme 1000000000 gün"},
+    };
+    for (const Case& c : cases) {
+        std::array<float, zavor::kFeatureCount> raw{};
+        raw[c.feature] = c.value;
+        EXPECT_EQ(zavor::reason_text(c.feature, raw.data()), c.text) << zavor::kFeatures[c.feature].name;
+    }
 }
 
 }  // namespace

@@ -1,36 +1,33 @@
 #include "tarvo/ml/zavor/feature_set.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace tarvo::zavor {
 
 namespace {
 
-// A whole number with "+" or "-" in front: "+210", "-35".
-std::string signed_whole(double x) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%+.0f", std::trunc(x));
-    return buf;
+// x in fixed notation to `decimals` places, as printf's "%.*f" writes it.
+std::string fixed(double x, int decimals) {
+    char buf[400];
+    const std::to_chars_result written = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    return std::string(buf, written.ptr);
 }
 
-std::string whole(double x) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.0f", std::trunc(x));
-    return buf;
+std::string whole(double x) { return fixed(std::trunc(x), 0); }
+
+// A whole number with "+" or "-" in front: "+210", "-35".
+std::string signed_whole(double x) {
+    const double t = std::trunc(x);
+    return std::signbit(t) ? fixed(t, 0) : "+" + fixed(t, 0);
 }
 
 // An amount the way an analyst says it: "12,3 mn TL", "1,2 mr TL", "850 bin TL".
 std::string amount_tl(double x) {
-    char buf[48];
-    if (x >= 1e9)
-        std::snprintf(buf, sizeof buf, "%.1f mr TL", x / 1e9);
-    else if (x >= 1e6)
-        std::snprintf(buf, sizeof buf, "%.1f mn TL", x / 1e6);
-    else
-        std::snprintf(buf, sizeof buf, "%.0f bin TL", std::trunc(x / 1e3));
-    std::string s = buf;
+    std::string s = x >= 1e9 ? fixed(x / 1e9, 1) + " mr TL"
+                  : x >= 1e6 ? fixed(x / 1e6, 1) + " mn TL"
+                             : whole(x / 1e3) + " bin TL";
     for (char& c : s)
         if (c == '.') c = ',';
     return s;

@@ -57,15 +57,19 @@ Document model_description(const LogisticModel& lm, const FeatureMatrix& m, int3
 
 std::string reasons_of(const std::array<double, kFeatureCount>& contributions,
                        const std::array<double, kFeatureCount>& weights, const float* raw) {
-    std::vector<size_t> raising;
+    // Largest first, equal ones in feature order: an insertion sort of at most kFeatureCount, which
+    // allocates nothing (this runs for every scored firm).
+    std::array<size_t, kFeatureCount> raising;
+    size_t n = 0;
     for (size_t f = 0; f < kFeatureCount; ++f) {
         const bool present = kFeatures[f].kind == FeatureKind::continuous ? !std::isnan(raw[f]) : raw[f] > 0;
-        if (present && weights[f] > 0 && contributions[f] > 0) raising.push_back(f);
+        if (!present || weights[f] <= 0 || contributions[f] <= 0) continue;
+        size_t at = n++;
+        for (; at > 0 && contributions[f] > contributions[raising[at - 1]]; --at) raising[at] = raising[at - 1];
+        raising[at] = f;
     }
-    std::stable_sort(raising.begin(), raising.end(),
-                     [&](size_t a, size_t b) { return contributions[a] > contributions[b]; });
     std::string text;
-    for (size_t k = 0; k < raising.size() && k < 3; ++k) {
+    for (size_t k = 0; k < n && k < 3; ++k) {
         if (k == 2 && contributions[raising[2]] < contributions[raising[0]] / 4) break;
         if (k) text += "; ";
         text += reason_text(static_cast<Feature>(raising[k]), raw);
@@ -123,8 +127,10 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
         const core::Column* muta = rows->find("muta");
         std::vector<std::optional<double>> prob(rows->nrows());
         std::vector<std::optional<std::string>> neden(rows->nrows());
+        std::string other;  // the text form of a key that is not a text
         for (size_t i = 0; muta && i < rows->nrows(); ++i) {
-            const auto it = newest.find(muta->text_form(i));
+            const std::string& key = muta->is_text_cell(i) ? muta->text_at(i) : (other = muta->text_form(i));
+            const auto it = newest.find(key);
             if (it == newest.end()) continue;
             const RawFeatures raw = m.row(it->second);
             prob[i] = core::round_half_even(p.lm->probability(raw.data()), 4);
