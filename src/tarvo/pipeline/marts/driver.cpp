@@ -1,5 +1,9 @@
 #include "tarvo/pipeline/marts/driver.hpp"
 
+#include <exception>
+#include <functional>
+#include <optional>
+
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"

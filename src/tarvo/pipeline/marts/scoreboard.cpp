@@ -385,6 +385,8 @@ Document _build_scoreboard(vandel::Vandel& con) {
     std::vector<std::string> period_text(periods.size());
     for (size_t p = 0; p < periods.size(); ++p) period_text[p] = periods.text_form(p);
     const std::string son_text = son_donem.text_form();
+    // The firm's own columns first, their few distinct texts shared, so that the pivot does not
+    // grow beside a string per row of them.
     Table rows = firm_columns(std::move(base), has_dim_extra);
     PeriodPivot pivot = pivot_periods(con, rows["muta"], period_text, son_text, has_depo);
 
