@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <linear.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -118,6 +119,31 @@ TEST(ModelFit, WeightsEqualTheReferenceSolversBitForBit) {
         FeatureMatrix m = random_matrix(c.rows, c.missing, c.positive, c.rows);
         if (c.rows == 3) m.label = {0, 1, 0};  // a negative row first, then both classes
         expect_same_fit(m, m.rows(), c.name);
+    }
+}
+
+// The standardisation the fit and the reference both start from: each feature's mean and spread
+// summed in row order, feature by feature, as the model has always summed them.
+TEST(ModelFit, StandardisationSumsEachFeatureInRowOrder) {
+    for (const double missing : {0.0, 0.3, 1.0}) {
+        const FeatureMatrix m = random_matrix(30000, missing, 0.2, 11);
+        const zavor::Standardisation st = zavor::Standardisation::of(m, m.rows() - 7);
+        for (size_t f = 0; f < kFeatureCount; ++f) {
+            double sum = 0, sum_sq = 0;
+            size_t n = 0;
+            for (size_t r = 0; r + 7 < m.rows(); ++r) {
+                const float x = m.value(r, static_cast<zavor::Feature>(f));
+                if (std::isnan(x)) continue;
+                sum += x;
+                sum_sq += static_cast<double>(x) * x;
+                ++n;
+            }
+            const double mean = n ? sum / static_cast<double>(n) : 0;
+            const double sd = std::sqrt(n ? std::max(0.0, sum_sq / static_cast<double>(n) - mean * mean) : 0);
+            const bool continuous = zavor::kFeatures[f].kind == zavor::FeatureKind::continuous;
+            EXPECT_EQ(st.centre[f], continuous ? mean : 0) << zavor::kFeatures[f].name << ", missing " << missing;
+            EXPECT_EQ(st.scale[f], sd > 1e-9 ? sd : 1) << zavor::kFeatures[f].name << ", missing " << missing;
+        }
     }
 }
 

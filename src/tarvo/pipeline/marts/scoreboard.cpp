@@ -232,6 +232,7 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
                       std::vector<Column>(has_depo ? 3 : 0, Column(core::mixed, n))};
     const FirmRows firm_rows(base_ids);
     size_t near = 0;  // the base row last found
+    size_t p = np;    // the period of the row before: period rows tend to come a period at a time
     con.for_each_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
         [&](const Table& chunk) {
@@ -239,9 +240,10 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
             const Column& donem = chunk["donem"];
             std::string id_text, donem_text;
             for (size_t i = 0; i < chunk.nrows(); ++i) {
-                const size_t p = static_cast<size_t>(
-                    std::find(period_text.begin(), period_text.end(), text_of(donem, i, donem_text)) -
-                    period_text.begin());
+                const std::string& period = text_of(donem, i, donem_text);
+                if (p == np || period_text[p] != period)
+                    p = static_cast<size_t>(std::find(period_text.begin(), period_text.end(), period) -
+                                            period_text.begin());
                 if (p == np) continue;
                 const size_t first = firm_rows.first(text_of(ids, i, id_text), near);
                 if (first != FirmRows::kNone) near = first;
