@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -166,18 +165,23 @@ std::optional<double> to_number(const Value& v) {
     return d;
 }
 
+std::string fixed_text(double x, int decimals) {
+    // 309 digits before the point at most, a sign, the point and at most 100 decimals.
+    char buf[420];
+    const std::to_chars_result written =
+        std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, std::clamp(decimals, 0, 100));
+    return std::string(buf, written.ptr);
+}
+
 double round_half_even(double x, int decimals) {
     if (!std::isfinite(x)) return x;
     // Whole numbers: the default rounding mode rounds to nearest, ties to even.
     if (decimals == 0) return std::nearbyint(x);
-    // Fixed notation to `decimals` places writes the exact binary value correctly rounded, exact
-    // ties to even (as printf's "%.*f" does, at a fraction of its cost), and reading it back gives
-    // the nearest double.
-    char buf[512];
-    const std::to_chars_result written =
-        std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, std::max(decimals, 0));
+    // Fixed notation rounds the exact binary value correctly (at a fraction of printf's cost),
+    // and reading it back gives the nearest double.
+    const std::string text = fixed_text(x, decimals);
     double r = 0;
-    std::from_chars(buf, written.ptr, r);
+    std::from_chars(text.data(), text.data() + text.size(), r);
     if (r == 0) r = std::copysign(0.0, x);
     return r;
 }

@@ -79,6 +79,9 @@ private:
 std::string format_double(double x);
 // The same text appended to `out`.
 void append_double(std::string& out, double x);
+// x in fixed notation to `decimals` places (0 to 100) as printf's "%.*f" writes it: the exact
+// binary value correctly rounded, exact ties to even ("2.67" for 2.675 at 2 places, "-0" for -0.3).
+std::string fixed_text(double x, int decimals);
 
 // Text form of a null sitting in a column of the given kind: "nan", "<NA>" or "None".
 const char* null_text(Kind k);

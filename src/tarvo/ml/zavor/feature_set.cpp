@@ -1,32 +1,26 @@
 #include "tarvo/ml/zavor/feature_set.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "tarvo/core/value.hpp"
 
 namespace tarvo::zavor {
 
 namespace {
 
-// x in fixed notation to `decimals` places, as printf's "%.*f" writes it.
-std::string fixed(double x, int decimals) {
-    char buf[400];
-    const std::to_chars_result written = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
-    return std::string(buf, written.ptr);
-}
-
-std::string whole(double x) { return fixed(std::trunc(x), 0); }
+std::string whole(double x) { return core::fixed_text(std::trunc(x), 0); }
 
 // A whole number with "+" or "-" in front: "+210", "-35".
 std::string signed_whole(double x) {
     const double t = std::trunc(x);
-    return std::signbit(t) ? fixed(t, 0) : "+" + fixed(t, 0);
+    return std::signbit(t) ? core::fixed_text(t, 0) : "+" + core::fixed_text(t, 0);
 }
 
 // An amount the way an analyst says it: "12,3 mn TL", "1,2 mr TL", "850 bin TL".
 std::string amount_tl(double x) {
-    std::string s = x >= 1e9 ? fixed(x / 1e9, 1) + " mr TL"
-                  : x >= 1e6 ? fixed(x / 1e6, 1) + " mn TL"
+    std::string s = x >= 1e9 ? core::fixed_text(x / 1e9, 1) + " mr TL"
+                  : x >= 1e6 ? core::fixed_text(x / 1e6, 1) + " mn TL"
                              : whole(x / 1e3) + " bin TL";
     for (char& c : s)
         if (c == '.') c = ',';
