@@ -67,6 +67,45 @@ TEST(Dict, KeepsInsertionOrderAndReplacesInPlace) {
     EXPECT_THROW(d.at("missing"), KeyError);
 }
 
+// Mappings made in one step, small (searched in turn) and large (indexed), with and without a
+// repeated key: a repeat gives nothing and leaves the items as they were.
+TEST(Dict, OfDistinctMakesTheMappingOnlyWhenNoKeyRepeats) {
+    struct Case {
+        int n;
+        int repeat_at;  // -1: every key distinct; else this item takes the key of item 0
+    };
+    for (const Case c : {Case{0, -1}, Case{3, -1}, Case{15, -1}, Case{16, -1}, Case{40, -1}, Case{2, 1},
+                         Case{15, 14}, Case{16, 15}, Case{40, 39}}) {
+        std::vector<Dict::Item> items;
+        for (int i = 0; i < c.n; ++i) items.emplace_back("k" + std::to_string(i), Document(int64_t{i}));
+        if (c.repeat_at >= 0) items[c.repeat_at].first = "k0";
+        const std::vector<Dict::Item> before = items;
+        std::optional<Dict> d = Dict::of_distinct(items);
+        SCOPED_TRACE("n=" + std::to_string(c.n) + " repeat_at=" + std::to_string(c.repeat_at));
+        if (c.repeat_at >= 0) {
+            EXPECT_FALSE(d);
+            EXPECT_EQ(items, before);
+            continue;
+        }
+        ASSERT_TRUE(d);
+        EXPECT_TRUE(items.empty());
+        ASSERT_EQ(d->size(), before.size());
+        for (int i = 0; i < c.n; ++i) {
+            EXPECT_EQ(d->begin()[i].first, before[i].first);
+            EXPECT_EQ(d->at(before[i].first).as_int(), i);
+        }
+        EXPECT_EQ(d->find("absent"), nullptr);
+        // Set afterwards, as any mapping: a new key at the end, a known key in its place.
+        d->set("new", Document("x"));
+        EXPECT_EQ(d->begin()[c.n].first, "new");
+        if (c.n > 0) {
+            d->set("k0", Document("y"));
+            EXPECT_EQ(d->begin()[0].second.as_text(), "y");
+        }
+        EXPECT_EQ(d->size(), before.size() + 1);
+    }
+}
+
 TEST(Document, KindTestAndRowsEquality) {
     Document l = Document::empty_list();
     EXPECT_THROW(require_dict(l, "scoreboard"), TypeError);

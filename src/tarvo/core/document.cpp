@@ -1,5 +1,7 @@
 #include "tarvo/core/document.hpp"
 
+#include <iterator>
+
 #include "tarvo/core/errors.hpp"
 
 namespace tarvo::core {
@@ -56,6 +58,27 @@ Document& Dict::set(std::string_view key, Document value) {
     else if (items_.size() >= kIndexFrom)
         rebuild_index();
     return items_.back().second;
+}
+
+std::optional<Dict> Dict::of_distinct(std::vector<Item>& items) {
+    Dict d;
+    if (items.size() >= kIndexFrom) {
+        auto index = std::make_unique<Index>();
+        index->reserve(items.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            if (!index->emplace(items[i].first, i).second) return std::nullopt;
+        d.index_ = std::move(index);
+    } else {
+        for (size_t i = 1; i < items.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                if (items[i].first == items[j].first) return std::nullopt;
+    }
+    // Moved into a vector of its own size: the caller's vector may have room to spare, and it
+    // keeps that room for its next use.
+    d.items_.reserve(items.size());
+    std::move(items.begin(), items.end(), std::back_inserter(d.items_));
+    items.clear();
+    return d;
 }
 
 bool Dict::erase(std::string_view key) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -86,6 +87,9 @@ public:
     void reserve(size_t n);
     // Removes the key; false when absent.
     bool erase(std::string_view key);
+    // The mapping of `items` in their order, made in one step (its index sized once), when their
+    // keys are distinct. When a key repeats: nullopt, and `items` is left as it was.
+    static std::optional<Dict> of_distinct(std::vector<Item>& items);
 
     std::vector<Item>::iterator begin();
     std::vector<Item>::iterator end();

@@ -106,9 +106,12 @@ TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
     con.execute(std::string(kFindings) +
                 "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) "
                 "SELECT (i * 7919) % 61, (2401 + (i * 31) % 5)::VARCHAR, 'K', 'G' || (i % 3), 1 "
-                "FROM range(300) t(i); SET threads = 1");
+                "FROM range(300) t(i) UNION ALL "
+                "SELECT 100 + i % 5, (2401 + (i * 13) % 20)::VARCHAR, 'K', 'G' || (i % 3), 1 "
+                "FROM range(200) t(i); SET threads = 1");
     // The arrival order of the aggregated rows: firms and their periods inserted scattered,
-    // returned in ascending text order, so every run writes the same index.
+    // returned in ascending text order, so every run writes the same index. Firms 100 to 104
+    // have 20 periods each, more than a small mapping holds before it is indexed.
     std::vector<std::string> firms;
     std::vector<std::pair<std::string, std::string>> periods;
     con.for_each_row(
@@ -128,10 +131,13 @@ TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
             if (m == firm) expected.push_back(d);
         for (const auto& [d, entry] : ps.as_dict()) got.push_back(d);
         EXPECT_EQ(got, expected) << firm;
+        // Looked up by key as well as read in order.
+        EXPECT_EQ(index.as_dict().find(firm), &ps) << firm;
+        for (const std::string& d : expected) EXPECT_NE(ps.as_dict().find(d), nullptr) << firm << " " << d;
     }
     EXPECT_EQ(index_firms, firms);
     EXPECT_TRUE(std::is_sorted(index_firms.begin(), index_firms.end()));
-    EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] slim: 61 firma, " +
+    EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] slim: 66 firma, " +
                                                          std::to_string(periods.size()) + " firma×dönem"}));
 }
 

@@ -1,6 +1,7 @@
 #include "tarvo/pipeline/marts/diag_index.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -80,13 +81,23 @@ void append_text_form(std::string& out, const Document& cell) {
 class PeriodEntries {
 public:
     Document entry_for(const core::List& groups) {
-        // A label's kind is part of its identity: the number 1 and the text "1" differ.
+        // A label's kind is part of its identity: the number 1 and the text "1" differ. Each
+        // label goes in as its kind, its length and its text, so no two lists share a key.
         key_.clear();
         for (const Document& g : groups) {
-            label_.clear();
-            append_text_form(label_, g);
+            const std::string* label = &label_;
+            if (g.is_text()) {
+                label = &g.as_text();
+            } else {
+                label_.clear();
+                append_text_form(label_, g);
+            }
+            char length[24];
+            const auto written = std::to_chars(length, length + sizeof length, label->size());
             key_ += static_cast<char>('0' + static_cast<int>(g.kind()));
-            key_ += std::to_string(label_.size()) + ":" + label_;
+            key_.append(length, written.ptr);
+            key_ += ':';
+            key_ += *label;
         }
         auto [it, added] = by_groups_.try_emplace(key_);
         if (added) {
@@ -109,22 +120,43 @@ struct SlimIndex {
     int64_t result_rows = 0;
 };
 
-// Runs one slim query (muta, donem, gruplar) and builds its index. Rows come ordered by muta,
-// so a firm's periods arrive together and are gathered before they go into the firm's mapping
-// (sized once); a firm that came back later would still be found and extended.
+// The mapping of `items` in their order, made in one step. A key that came twice (the query's
+// grouping rules it out) would keep its first place and take its later value, as setting the
+// items one by one does.
+core::Dict mapping_of(std::vector<core::Dict::Item>& items) {
+    if (std::optional<core::Dict> d = core::Dict::of_distinct(items)) return std::move(*d);
+    core::Dict d;
+    for (auto& [key, value] : items) d.set(key, std::move(value));
+    return d;
+}
+
+// The index of the firms' period mappings in their order. A firm that came twice (the query's
+// grouping and order rule it out) would have its later periods added to its first mapping.
+core::Dict index_of(std::vector<core::Dict::Item>& firms) {
+    if (std::optional<core::Dict> d = core::Dict::of_distinct(firms)) return std::move(*d);
+    core::Dict index;
+    for (auto& [key, periods] : firms) {
+        Document* seen = index.find(key);
+        if (!seen) {
+            index.set(key, std::move(periods));
+            continue;
+        }
+        for (auto& [donem, entry] : periods.as_dict()) seen->as_dict().set(donem, std::move(entry));
+    }
+    return index;
+}
+
+// Runs one slim query (muta, donem, gruplar) and builds its index. The query groups by muta and
+// donem and orders by muta, so a firm's periods arrive together: they are gathered and each
+// firm's mapping, then the index, is made in one step.
 SlimIndex build_slim(vandel::Vandel& con, std::string_view sql) {
     PeriodEntries entries;
-    core::Dict index;
+    std::vector<core::Dict::Item> firms, periods;
     std::string firm_key, key;
-    std::vector<std::pair<std::string, Document>> firm_periods;
-    auto add_firm = [&] {
-        if (firm_periods.empty()) return;
-        Document* firm = index.find(firm_key);
-        if (!firm) firm = &index.set(firm_key, Document::empty_dict());
-        core::Dict& periods = firm->as_dict();
-        periods.reserve(periods.size() + firm_periods.size());
-        for (auto& [donem, entry] : firm_periods) periods.set(donem, std::move(entry));
-        firm_periods.clear();
+    auto close_firm = [&] {
+        if (periods.empty()) return;
+        firms.emplace_back(firm_key, Document(mapping_of(periods)));
+        periods.clear();
     };
     SlimIndex out;
     out.result_rows = con.for_each_row(sql, [&](std::vector<Document>& row) {
@@ -132,15 +164,15 @@ SlimIndex build_slim(vandel::Vandel& con, std::string_view sql) {
         key.clear();
         append_text_form(key, row[0]);
         if (key != firm_key) {
-            add_firm();
-            firm_key = key;
+            close_firm();
+            firm_key.swap(key);
         }
         key.clear();
         append_text_form(key, row[1]);
-        firm_periods.emplace_back(key, entries.entry_for(row[2].as_list()));
+        periods.emplace_back(key, entries.entry_for(row[2].as_list()));
     });
-    add_firm();
-    out.index = Document::shared(Document(std::move(index)));
+    close_firm();
+    out.index = Document::shared(Document(index_of(firms)));
     return out;
 }
 
