@@ -88,7 +88,8 @@ public:
     // Removes the key; false when absent.
     bool erase(std::string_view key);
     // The mapping of `items` in their order, made in one step (its index sized once), when their
-    // keys are distinct. When a key repeats: nullopt, and `items` is left as it was.
+    // keys are distinct; the items are moved into it and `items` is left empty, its room kept.
+    // When a key repeats: nullopt, and `items` is left as it was.
     static std::optional<Dict> of_distinct(std::vector<Item>& items);
 
     std::vector<Item>::iterator begin();
