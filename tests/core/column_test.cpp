@@ -52,6 +52,37 @@ TEST(PackedWords, WidensOnlyAsFarAsNeededAndKeepsEveryWord) {
     }
 }
 
+// Many words: the room runs out and grows, a late word widens everything held, and copies and
+// moves carry exactly the words.
+TEST(PackedWords, GrowsWidensCopiesAndMovesWithEveryWordKept) {
+    for (const size_t reserved : {0, 10, 5000}) {
+        std::vector<int64_t> words;
+        PackedWords packed;
+        packed.reserve(reserved);
+        for (int64_t i = 0; i < 3000; ++i) {
+            const int64_t word = i == 2000 ? -5000000000 : i == 1000 ? 70000 : (i * 37) % 200 - 100;
+            words.push_back(word);
+            packed.push_back(static_cast<uint64_t>(word));
+        }
+        PackedWords copy = packed;
+        copy.push_back(1);
+        copy.set(0, 99);
+        PackedWords moved = std::move(packed);
+        EXPECT_EQ(packed.size(), 0u) << reserved;
+        packed.push_back(7);  // a moved-from vector is empty and usable
+        ASSERT_EQ(packed.size(), 1u);
+        EXPECT_EQ(static_cast<int64_t>(packed[0]), 7);
+        ASSERT_EQ(moved.size(), words.size());
+        ASSERT_EQ(copy.size(), words.size() + 1);
+        EXPECT_EQ(moved.width(), 8u);
+        for (size_t i = 0; i < words.size(); ++i) {
+            ASSERT_EQ(static_cast<int64_t>(moved[i]), words[i]) << "word " << i << ", reserved " << reserved;
+            ASSERT_EQ(static_cast<int64_t>(copy[i]), i == 0 ? 99 : words[i]) << "word " << i;
+        }
+        EXPECT_EQ(static_cast<int64_t>(copy[words.size()]), 1);
+    }
+}
+
 std::vector<std::string> text_forms(const Column& c) {
     std::vector<std::string> out;
     for (size_t i = 0; i < c.size(); ++i) out.push_back(c.text_form(i));

@@ -4,9 +4,11 @@
 // the whole vector once (at most three times over its life).
 #pragma once
 
-#include <bit>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace tarvo::core {
@@ -14,13 +16,36 @@ namespace tarvo::core {
 class PackedWords {
 public:
     PackedWords() = default;
-    explicit PackedWords(size_t n) : bytes_(n, 0) {}
+    explicit PackedWords(size_t n) : bytes_(std::make_unique<uint8_t[]>(n)), room_(n), size_(n) {}
+    // A copy holds the words only, not the room kept for more.
+    PackedWords(const PackedWords& other) : width_(other.width_) {
+        reallocate(other.used());
+        size_ = other.size_;
+        if (used()) std::memcpy(bytes_.get(), other.bytes_.get(), used());
+    }
+    PackedWords& operator=(const PackedWords& other) {
+        if (this != &other) *this = PackedWords(other);
+        return *this;
+    }
+    PackedWords(PackedWords&& other) noexcept
+        : bytes_(std::move(other.bytes_)),
+          room_(std::exchange(other.room_, 0)),
+          size_(std::exchange(other.size_, 0)),
+          width_(std::exchange(other.width_, 1)) {}
+    PackedWords& operator=(PackedWords&& other) noexcept {
+        if (this == &other) return *this;
+        bytes_ = std::move(other.bytes_);
+        room_ = std::exchange(other.room_, 0);
+        size_ = std::exchange(other.size_, 0);
+        width_ = std::exchange(other.width_, 1);
+        return *this;
+    }
 
-    size_t size() const { return bytes_.size() / width_; }
+    size_t size() const { return size_; }
     size_t width() const { return width_; }
 
     uint64_t operator[](size_t i) const {
-        const uint8_t* p = bytes_.data() + i * width_;
+        const uint8_t* p = bytes_.get() + i * width_;
         switch (width_) {
             case 1: return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int8_t>(*p)));
             case 2: return load<int16_t>(p);
@@ -33,30 +58,27 @@ public:
         fit(word);
         store(i, word);
     }
+    // An append is one store into room kept ahead (appending a word's bytes one by one to a byte
+    // vector cost more than the bytes); the room doubles when it runs out.
     void push_back(uint64_t word) {
         fit(word);
-        if (width_ == 1) {
-            bytes_.push_back(static_cast<uint8_t>(word));
-            return;
-        }
-        uint8_t tmp[8];
-        std::memcpy(tmp, &word, sizeof word);
-        // The low bytes of the word, whichever end of it they are stored at, a byte at a time:
-        // a range insert of two to eight bytes cost more than the bytes.
-        const uint8_t* low = std::endian::native == std::endian::little ? tmp : tmp + (8 - width_);
-        for (size_t k = 0; k < width_; ++k) bytes_.push_back(low[k]);
+        if (used() + width_ > room_) reallocate(std::max<size_t>(2 * room_, used() + 64));
+        store(size_++, word);
     }
-    void reserve(size_t n) { bytes_.reserve(n * width_); }
+    void reserve(size_t n) {
+        if (n * width_ > room_) reallocate(n * width_);
+    }
     // The words at the given positions, in that order, at this vector's width.
     PackedWords gather(const std::vector<size_t>& positions) const {
         PackedWords out;
         out.width_ = width_;
-        out.bytes_.resize(positions.size() * width_);
+        out.reallocate(positions.size() * width_);
+        out.size_ = positions.size();
         switch (width_) {
-            case 1: gather_as<1>(positions, out.bytes_.data()); break;
-            case 2: gather_as<2>(positions, out.bytes_.data()); break;
-            case 4: gather_as<4>(positions, out.bytes_.data()); break;
-            default: gather_as<8>(positions, out.bytes_.data());
+            case 1: gather_as<1>(positions, out.bytes_.get()); break;
+            case 2: gather_as<2>(positions, out.bytes_.get()); break;
+            case 4: gather_as<4>(positions, out.bytes_.get()); break;
+            default: gather_as<8>(positions, out.bytes_.get());
         }
         return out;
     }
@@ -72,7 +94,7 @@ private:
     template <size_t W>
     void gather_as(const std::vector<size_t>& positions, uint8_t* dst) const {
         for (size_t i : positions) {
-            std::memcpy(dst, bytes_.data() + i * W, W);
+            std::memcpy(dst, bytes_.get() + i * W, W);
             dst += W;
         }
     }
@@ -91,18 +113,28 @@ private:
         const uint8_t need = width_for(word);
         if (need > width_) widen(need);
     }
+    // Keeps the room for as many words as before.
     void widen(uint8_t need) {
         PackedWords wider;
         wider.width_ = need;
-        const size_t n = size();
-        wider.bytes_.resize(n * need);
-        for (size_t i = 0; i < n; ++i) wider.store(i, (*this)[i]);
+        wider.reallocate(room_ / width_ * need);
+        wider.size_ = size_;
+        for (size_t i = 0; i < size_; ++i) wider.store(i, (*this)[i]);
         *this = std::move(wider);
+    }
+
+    // Room for `bytes` bytes, the words kept. The new room is left unwritten: zeroing it would
+    // touch pages that may never be used.
+    void reallocate(size_t bytes) {
+        std::unique_ptr<uint8_t[]> fresh = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+        if (used()) std::memcpy(fresh.get(), bytes_.get(), used());
+        bytes_ = std::move(fresh);
+        room_ = bytes;
     }
 
     // The low `width_` bytes of the word (little- and big-endian alike).
     void store(size_t i, uint64_t word) {
-        uint8_t* p = bytes_.data() + i * width_;
+        uint8_t* p = bytes_.get() + i * width_;
         switch (width_) {
             case 1: *p = static_cast<uint8_t>(word); break;
             case 2: {
@@ -119,7 +151,12 @@ private:
         }
     }
 
-    std::vector<uint8_t> bytes_;
+    // Bytes in use; the rest of the room is for more.
+    size_t used() const { return size_ * width_; }
+
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t room_ = 0;  // bytes allocated
+    size_t size_ = 0;  // words held
     uint8_t width_ = 1;
 };
 
