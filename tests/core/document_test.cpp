@@ -55,6 +55,37 @@ TEST(Json, RowTableWritesAsListOfMappings) {
     EXPECT_EQ(to_json(Document::rows(Table()), JsonStyle::indented), "[]");
 }
 
+// A row table is written a block of rows at a time; across blocks it must read exactly as the
+// same rows written as mappings.
+TEST(Json, RowTableOfManyRowsWritesAsItsRowsAsMappingsWould) {
+    const Value cells[] = {Value(), Value(true), Value(int64_t{-42}), Value(0.1), Value(std::nan("")),
+                           Value(std::numeric_limits<double>::infinity()), Value("a \"b\"\n"), Value("şü")};
+    for (const size_t nrows : {1, 255, 256, 257, 600}) {
+        Table t;
+        Column muta(str), mixed_cells(mixed), whole(i64);
+        for (size_t r = 0; r < nrows; ++r) {
+            muta.push_text(std::to_string(1000 + r));
+            mixed_cells.push_back(cells[r % std::size(cells)]);
+            r % 3 ? whole.push_int(static_cast<int64_t>(r) * 1000003) : whole.push_null();
+        }
+        t.set("muta", std::move(muta));
+        t.set("h\"ucre", std::move(mixed_cells));
+        t.set("r", std::move(whole));
+        List as_mappings;
+        for (size_t r = 0; r < nrows; ++r) {
+            Dict row;
+            for (size_t c = 0; c < t.ncols(); ++c) row.set(t.names()[c], Document::of(t.column(c).get(r)));
+            as_mappings.emplace_back(std::move(row));
+        }
+        Dict from_table, from_mappings;
+        from_table.set("rows", Document::rows(std::move(t)));
+        from_mappings.set("rows", Document(std::move(as_mappings)));
+        for (const JsonStyle style : {JsonStyle::compact, JsonStyle::indented})
+            EXPECT_EQ(to_json(Document(Dict(from_table)), style), to_json(Document(Dict(from_mappings)), style))
+                << nrows << " rows";
+    }
+}
+
 TEST(Dict, KeepsInsertionOrderAndReplacesInPlace) {
     Dict d;
     for (int i = 0; i < 40; ++i) d.set("k" + std::to_string(i), Document(int64_t{i}));

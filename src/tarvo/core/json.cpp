@@ -37,6 +37,24 @@ void append_json_quoted(std::string& out, std::string_view s) {
 
 namespace {
 
+// A cell's JSON text appended to a string.
+struct CellText {
+    std::string& out;
+    void operator()(Null) const { out += "null"; }
+    void operator()(bool b) const { out += b ? "true" : "false"; }
+    void operator()(int64_t v) const {
+        char tmp[24];
+        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        out.append(tmp, static_cast<size_t>(r.ptr - tmp));
+    }
+    void operator()(double x) const {
+        if (std::isnan(x)) out += "NaN";
+        else if (std::isinf(x)) out += x > 0 ? "Infinity" : "-Infinity";
+        else append_double(out, x);
+    }
+    void operator()(const std::string& s) const { append_json_quoted(out, s); }
+};
+
 // Output goes through a string buffer flushed to the stream in large blocks: per-value stream
 // calls dominate the time of a large scoreboard otherwise.
 class Out {
@@ -52,16 +70,16 @@ public:
         maybe_flush();
     }
     void put_int(int64_t v) {
-        char tmp[24];
-        auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-        put(std::string_view(tmp, static_cast<size_t>(r.ptr - tmp)));
+        put_with([v](std::string& b) { CellText{b}(v); });
     }
     void put_quoted(std::string_view s) {
         append_json_quoted(buf_, s);
         maybe_flush();
     }
-    void put_double_text(double x) {
-        append_double(buf_, x);
+    // Appends whatever `write(buffer)` appends.
+    template <class Write>
+    void put_with(Write&& write) {
+        write(buf_);
         maybe_flush();
     }
     void flush() {
@@ -76,21 +94,6 @@ private:
     }
     std::ostream& os_;
     std::string buf_;
-};
-
-void put_double(Out& out, double x) {
-    if (std::isnan(x)) out.put("NaN");
-    else if (std::isinf(x)) out.put(x > 0 ? "Infinity" : "-Infinity");
-    else out.put_double_text(x);
-}
-
-struct CellWriter {
-    Out& out;
-    void operator()(Null) const { out.put("null"); }
-    void operator()(bool b) const { out.put(b ? "true" : "false"); }
-    void operator()(int64_t v) const { out.put_int(v); }
-    void operator()(double v) const { put_double(out, v); }
-    void operator()(const std::string& s) const { out.put_quoted(s); }
 };
 
 }  // namespace
@@ -121,32 +124,48 @@ struct Writer {
         out.put(indent ? ": " : ":");
     }
 
+    // The text `newline(level)` writes.
+    std::string newline_text(int level) const {
+        return indent ? "\n" + std::string(2 * static_cast<size_t>(level), ' ') : std::string();
+    }
+
+    // Rows are written a block at a time, each block column by column into the rows' own texts:
+    // walking a wide table row by row touched every column's arrays in turn, and waiting on
+    // those reads was most of a large scoreboard's writing.
     void rows(const Table& t, int level) {
         if (t.nrows() == 0) {
             out.put("[]");
             return;
         }
-        // Keys are the same for every row: quote them once.
+        const std::string row_open = t.ncols() == 0 ? "{" : "{" + newline_text(level + 2);
+        const std::string row_close = t.ncols() == 0 ? "}" : newline_text(level + 1) + "}";
+        const std::string row_sep = "," + newline_text(level + 1);
+        // Keys are the same for every row: quote them once, each after its separator.
         std::vector<std::string> keys;
-        for (const auto& name : t.names()) keys.push_back(json_quote(name) + (indent ? ": " : ":"));
+        for (const auto& name : t.names())
+            keys.push_back((keys.empty() ? row_open : "," + newline_text(level + 2)) + json_quote(name) +
+                           (indent ? ": " : ":"));
         out.put('[');
         newline(level + 1);
-        const CellWriter cell{out};
-        for (size_t r = 0; r < t.nrows(); ++r) {
-            if (r) item_sep(level + 1);
-            if (t.ncols() == 0) {
-                out.put("{}");
-                continue;
-            }
-            out.put('{');
-            newline(level + 2);
+        constexpr size_t kBlock = 256;
+        std::vector<std::string> texts(std::min(kBlock, t.nrows()));
+        for (size_t first = 0; first < t.nrows(); first += kBlock) {
+            const size_t count = std::min(kBlock, t.nrows() - first);
+            if (t.ncols() == 0)
+                for (size_t k = 0; k < count; ++k) texts[k] = row_open;
             for (size_t c = 0; c < t.ncols(); ++c) {
-                if (c) item_sep(level + 2);
-                out.put(keys[c]);
-                t.column(c).visit(r, cell);
+                const Column& column = t.column(c);
+                for (size_t k = 0; k < count; ++k) {
+                    texts[k] += keys[c];
+                    column.visit(first + k, CellText{texts[k]});
+                }
             }
-            newline(level + 1);
-            out.put('}');
+            for (size_t k = 0; k < count; ++k) {
+                if (first + k) out.put(row_sep);
+                out.put(texts[k]);
+                out.put(row_close);
+                texts[k].clear();
+            }
         }
         newline(level);
         out.put(']');
@@ -157,7 +176,7 @@ struct Writer {
             case DocKind::null: out.put("null"); return;
             case DocKind::flag: out.put(d.as_bool() ? "true" : "false"); return;
             case DocKind::integer: out.put_int(d.as_int()); return;
-            case DocKind::real: put_double(out, d.as_real()); return;
+            case DocKind::real: out.put_with([&](std::string& b) { CellText{b}(d.as_real()); }); return;
             case DocKind::text: out.put_quoted(d.as_text()); return;
             case DocKind::rows: rows(d.as_rows(), level); return;
             case DocKind::list: {
