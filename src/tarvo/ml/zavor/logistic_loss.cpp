@@ -1,6 +1,7 @@
 #include "tarvo/ml/zavor/logistic_loss.hpp"
 
 #include <cmath>
+#include <utility>
 
 namespace tarvo::zavor {
 
@@ -11,29 +12,49 @@ LogisticLoss::LogisticLoss(const FeatureMatrix& m, size_t end_row, const Standar
         if (kFeatures[f].kind == FeatureKind::flag) flag_value_[f] = standardisation(f, 1.0f);
 }
 
+void LogisticLoss::read_row(size_t r, SparseRow& row) const {
+    const float* continuous = m_.continuous.data() + r * kContinuousCount;
+    const uint16_t flags = m_.flags[r];
+    size_t n = 0;
+    // Every feature is written and the count advances only past a non-zero one (no jump over a
+    // zero); each feature's kind is known at compile time.
+    [&]<size_t... F>(std::index_sequence<F...>) {
+        const auto add = [&]<size_t f>(std::integral_constant<size_t, f>) {
+            double z;
+            if constexpr (kFeatures[f].kind == FeatureKind::continuous) {
+                const float x = continuous[kSlot[f]];
+                const double standardised = (x - standardisation_.centre[f]) / standardisation_.scale[f];
+                z = std::isnan(x) ? 0.0 : standardised;
+            } else {
+                z = (flags >> kSlot[f]) & 1u ? flag_value_[f] : 0.0;
+            }
+            row.variable[n] = f;
+            row.value[n] = z;
+            n += z != 0;
+        };
+        (add(std::integral_constant<size_t, F>{}), ...);
+    }(std::make_index_sequence<kFeatureCount>{});
+    row.variable[n] = kFeatureCount;
+    row.value[n] = 1.0;
+    row.size = n + 1;
+}
+
 template <class Visit>
-void LogisticLoss::for_each_row(Visit&& visit) const {
-    SparseRow row;
-    size_t i = 0;
+void LogisticLoss::for_each_batch(Visit&& visit) const {
+    RowBatch batch;
     for (const int8_t label : {int8_t{1}, int8_t{0}}) {
         for (size_t r = 0; r < end_row_; ++r) {
             if (m_.label[r] != label) continue;
-            const float* continuous = m_.continuous.data() + r * kContinuousCount;
-            const uint16_t flags = m_.flags[r];
-            row.size = 0;
-            for (size_t f = 0; f < kFeatureCount; ++f) {
-                const double z = kFeatures[f].kind == FeatureKind::continuous
-                                     ? standardisation_(f, continuous[kSlot[f]])
-                                     : ((flags >> kSlot[f]) & 1u ? flag_value_[f] : 0.0);
-                if (z == 0) continue;
-                row.variable[row.size] = f;
-                row.value[row.size++] = z;
+            read_row(r, batch.rows[batch.size]);
+            batch.y[batch.size++] = label == 1 ? 1.0 : -1.0;
+            if (batch.size == kBatch) {
+                visit(batch);
+                batch.first += batch.size;
+                batch.size = 0;
             }
-            row.variable[row.size] = kFeatureCount;
-            row.value[row.size++] = 1.0;
-            visit(i++, label == 1 ? 1.0 : -1.0, row);
         }
     }
+    if (batch.size) visit(batch);
 }
 
 namespace {
@@ -53,7 +74,9 @@ void axpy(double a, const Row& row, std::vector<double>& y) {
 }  // namespace
 
 double LogisticLoss::value(const std::vector<double>& w) {
-    for_each_row([&](size_t i, double, const SparseRow& row) { z_[i] = dot(w, row); });
+    for_each_batch([&](const RowBatch& batch) {
+        for (size_t b = 0; b < batch.size; ++b) z_[batch.first + b] = dot(w, batch.rows[b]);
+    });
     double f = 0;
     for (const double wi : w) f += wi * wi;
     f /= 2.0;
@@ -68,19 +91,29 @@ double LogisticLoss::value(const std::vector<double>& w) {
 void LogisticLoss::gradient(const std::vector<double>& w, std::vector<double>& g) {
     std::fill(g.begin(), g.end(), 0.0);
     diagonal_.assign(variables(), 1.0);
-    for_each_row([&](size_t i, double y, const SparseRow& row) {
-        const double sigma = 1 / (1 + std::exp(-y * z_[i]));
-        d_[i] = sigma * (1 - sigma);
-        z_[i] = c_ * (sigma - 1) * y;
-        axpy(z_[i], row, g);
-        for (size_t k = 0; k < row.size; ++k) diagonal_[row.variable[k]] += row.value[k] * row.value[k] * c_ * d_[i];
+    for_each_batch([&](const RowBatch& batch) {
+        for (size_t b = 0; b < batch.size; ++b) {
+            const size_t i = batch.first + b;
+            const double y = batch.y[b];
+            const SparseRow& row = batch.rows[b];
+            const double sigma = 1 / (1 + std::exp(-y * z_[i]));
+            d_[i] = sigma * (1 - sigma);
+            z_[i] = c_ * (sigma - 1) * y;
+            axpy(z_[i], row, g);
+            for (size_t k = 0; k < row.size; ++k) diagonal_[row.variable[k]] += row.value[k] * row.value[k] * c_ * d_[i];
+        }
     });
     for (size_t k = 0; k < g.size(); ++k) g[k] = w[k] + g[k];
 }
 
 void LogisticLoss::hessian_times(const std::vector<double>& s, std::vector<double>& hs) const {
     std::fill(hs.begin(), hs.end(), 0.0);
-    for_each_row([&](size_t i, double, const SparseRow& row) { axpy(c_ * d_[i] * dot(s, row), row, hs); });
+    // The batch's sums first (s does not change during the pass), then its rows' steps in order.
+    for_each_batch([&](const RowBatch& batch) {
+        std::array<double, kBatch> a;
+        for (size_t b = 0; b < batch.size; ++b) a[b] = c_ * d_[batch.first + b] * dot(s, batch.rows[b]);
+        for (size_t b = 0; b < batch.size; ++b) axpy(a[b], batch.rows[b], hs);
+    });
     for (size_t k = 0; k < hs.size(); ++k) hs[k] = s[k] + hs[k];
 }
 

@@ -38,9 +38,21 @@ private:
         std::array<double, kFeatureCount + 1> value;
         size_t size = 0;
     };
-    // Calls visit(i, y, row) for every training row in the solver's order, i counting from 0.
+    // Consecutive training rows in the solver's order: rows[b] is row first + b, with label y[b].
+    // A pass takes rows a few at a time so that the independent sums of neighbouring rows overlap
+    // (one row's sum is a chain of dependent additions, which a pass otherwise waits on).
+    static constexpr size_t kBatch = 8;
+    struct RowBatch {
+        std::array<SparseRow, kBatch> rows;
+        std::array<double, kBatch> y;
+        size_t first = 0;
+        size_t size = 0;
+    };
+    // Calls visit(batch) for consecutive batches covering every training row in the solver's order.
     template <class Visit>
-    void for_each_row(Visit&& visit) const;
+    void for_each_batch(Visit&& visit) const;
+    // Row r of the matrix, standardised.
+    void read_row(size_t r, SparseRow& row) const;
 
     const FeatureMatrix& m_;
     size_t end_row_;
