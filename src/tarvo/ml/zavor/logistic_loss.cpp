@@ -21,13 +21,10 @@ void LogisticLoss::read_row(size_t r, SparseRow& row) const {
     [&]<size_t... F>(std::index_sequence<F...>) {
         const auto add = [&]<size_t f>(std::integral_constant<size_t, f>) {
             double z;
-            if constexpr (kFeatures[f].kind == FeatureKind::continuous) {
-                const float x = continuous[kSlot[f]];
-                const double standardised = (x - standardisation_.centre[f]) / standardisation_.scale[f];
-                z = std::isnan(x) ? 0.0 : standardised;
-            } else {
+            if constexpr (kFeatures[f].kind == FeatureKind::continuous)
+                z = standardisation_(f, continuous[kSlot[f]]);
+            else
                 z = (flags >> kSlot[f]) & 1u ? flag_value_[f] : 0.0;
-            }
             row.variable[n] = f;
             row.value[n] = z;
             n += z != 0;
