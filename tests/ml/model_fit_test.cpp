@@ -65,13 +65,17 @@ Weights liblinear_fit(const FeatureMatrix& m, size_t end_row) {
     return out;
 }
 
+// The fit with one thread and with several (each pass shared out differently) against the reference.
 void expect_same_fit(const FeatureMatrix& m, size_t end_row, const std::string& name) {
-    const std::optional<zavor::LogisticModel> lm = zavor::LogisticModel::fit(m, end_row);
-    ASSERT_TRUE(lm) << name;
     const Weights reference = liblinear_fit(m, end_row);
-    for (size_t f = 0; f < kFeatureCount; ++f)
-        EXPECT_EQ(lm->weights()[f], reference.w[f]) << name << ": " << zavor::kFeatures[f].name;
-    EXPECT_EQ(lm->bias(), reference.bias) << name << ": bias";
+    for (const size_t threads : {1, 2, 3, 7}) {
+        const std::optional<zavor::LogisticModel> lm = zavor::LogisticModel::fit(m, end_row, threads);
+        ASSERT_TRUE(lm) << name << ", " << threads << " threads";
+        for (size_t f = 0; f < kFeatureCount; ++f)
+            EXPECT_EQ(lm->weights()[f], reference.w[f])
+                << name << ", " << threads << " threads: " << zavor::kFeatures[f].name;
+        EXPECT_EQ(lm->bias(), reference.bias) << name << ", " << threads << " threads: bias";
+    }
 }
 
 // A matrix of `rows` random rows: each continuous feature missing with probability `missing`,

@@ -12,6 +12,7 @@
 #include "tarvo/ml/metrics.hpp"
 #include "tarvo/ml/zavor/model.hpp"
 #include "tarvo/ml/zavor/predictor.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::ml {
@@ -112,7 +113,8 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
     std::string firms_period;
     for (int32_t e = first_eval; e <= last_eval; ++e) {
         const std::string& period = m.periods[static_cast<size_t>(e)];
-        const std::optional<zavor::LogisticModel> lm = zavor::LogisticModel::fit(m, m.first_row_of(e - horizon + 1));
+        const std::optional<zavor::LogisticModel> lm = zavor::LogisticModel::fit(
+            m, m.first_row_of(e - horizon + 1), static_cast<size_t>(vandel::engine_settings().threads));
         if (!lm) {
             out.line("  [BACKTEST] " + period + ": eğitim dönemlerinde tek sınıf, atlandı");
             continue;

@@ -9,14 +9,14 @@
 
 namespace tarvo::zavor {
 
-std::optional<LogisticModel> LogisticModel::fit(const FeatureMatrix& m, size_t end_row) {
+std::optional<LogisticModel> LogisticModel::fit(const FeatureMatrix& m, size_t end_row, size_t threads) {
     size_t positives = 0;
     for (size_t r = 0; r < end_row; ++r) positives += m.label[r] == 1;
     if (positives == 0 || positives == end_row) return std::nullopt;
 
     LogisticModel lm;
     lm.standardised_ = Standardisation::of(m, end_row);
-    LogisticLoss loss(m, end_row, lm.standardised_, kC);
+    LogisticLoss loss(m, end_row, lm.standardised_, kC, threads);
     std::vector<double> w(loss.variables(), 0.0);
     // The tolerance shrinks with the smaller class's share of the rows.
     const size_t smaller_class = std::max<size_t>(std::min(positives, end_row - positives), 1);

@@ -19,9 +19,10 @@ public:
     static constexpr double kC = 1.0;      // inverse regularisation strength
     static constexpr double kEps = 0.01;   // stopping tolerance, relative to the smaller class's share
 
-    // Fits on the rows [0, end_row) of the matrix, which must all be labelled (0 or 1).
+    // Fits on the rows [0, end_row) of the matrix, which must all be labelled (0 or 1), with
+    // `threads` sharing the work (the weights are the same for any number of them).
     // Nothing when those rows hold only one class (or none).
-    static std::optional<LogisticModel> fit(const FeatureMatrix& m, size_t end_row);
+    static std::optional<LogisticModel> fit(const FeatureMatrix& m, size_t end_row, size_t threads = 1);
 
     // Probability of the positive class for one row of raw feature values.
     double probability(const float* raw) const;

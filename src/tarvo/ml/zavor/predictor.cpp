@@ -9,6 +9,7 @@
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/value.hpp"
 #include "tarvo/ml/zavor/model.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::zavor {
@@ -169,7 +170,7 @@ ApplyPredictions prepare_predictions(const std::string& db_path) {
         return second_half;
     }
     const size_t end_row = m.first_row_of(last_train + 1);
-    p->lm = LogisticModel::fit(m, end_row);
+    p->lm = LogisticModel::fit(m, end_row, static_cast<size_t>(vandel::engine_settings().threads));
     if (!p->lm) {
         p->line = "  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi";
         return second_half;
