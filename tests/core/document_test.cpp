@@ -60,7 +60,7 @@ TEST(Json, RowTableWritesAsListOfMappings) {
 TEST(Json, RowTableOfManyRowsWritesAsItsRowsAsMappingsWould) {
     const Value cells[] = {Value(), Value(true), Value(int64_t{-42}), Value(0.1), Value(std::nan("")),
                            Value(std::numeric_limits<double>::infinity()), Value("a \"b\"\n"), Value("şü")};
-    for (const size_t nrows : {1, 255, 256, 257, 600}) {
+    for (const size_t nrows : {1, 255, 256, 257, 600, 2047, 2048, 2049, 9000}) {
         Table t;
         Column muta(str), mixed_cells(mixed), whole(i64);
         for (size_t r = 0; r < nrows; ++r) {
@@ -80,9 +80,13 @@ TEST(Json, RowTableOfManyRowsWritesAsItsRowsAsMappingsWould) {
         Dict from_table, from_mappings;
         from_table.set("rows", Document::rows(std::move(t)));
         from_mappings.set("rows", Document(std::move(as_mappings)));
-        for (const JsonStyle style : {JsonStyle::compact, JsonStyle::indented})
-            EXPECT_EQ(to_json(Document(Dict(from_table)), style), to_json(Document(Dict(from_mappings)), style))
-                << nrows << " rows";
+        // Several threads each make runs of rows into text; the rows must still come out in order.
+        for (const JsonStyle style : {JsonStyle::compact, JsonStyle::indented}) {
+            const std::string expected = to_json(Document(Dict(from_mappings)), style);
+            for (const size_t threads : {1, 2, 3})
+                EXPECT_EQ(to_json(Document(Dict(from_table)), style, threads), expected)
+                    << nrows << " rows, " << threads << " threads";
+        }
     }
 }
 

@@ -1,10 +1,14 @@
 #include "tarvo/core/json.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ostream>
 #include <sstream>
+#include <vector>
+
+#include "tarvo/core/parallel.hpp"
 
 namespace tarvo::core {
 
@@ -109,6 +113,7 @@ namespace {
 struct Writer {
     Out& out;
     bool indent;
+    size_t threads;
 
     void newline(int level) {
         if (!indent) return;
@@ -129,9 +134,10 @@ struct Writer {
         return indent ? "\n" + std::string(2 * static_cast<size_t>(level), ' ') : std::string();
     }
 
-    // Rows are written a block at a time, each block column by column into the rows' own texts:
-    // walking a wide table row by row touched every column's arrays in turn, and waiting on
-    // those reads was most of a large scoreboard's writing.
+    // Rows are made into text a block at a time, each block column by column into the rows' own
+    // texts: walking a wide table row by row touched every column's arrays in turn, and waiting on
+    // those reads was most of a large scoreboard's writing. The threads each make a run of rows
+    // into text at once; the runs are then written in order.
     void rows(const Table& t, int level) {
         if (t.nrows() == 0) {
             out.put("[]");
@@ -147,24 +153,35 @@ struct Writer {
                            (indent ? ": " : ":"));
         out.put('[');
         newline(level + 1);
-        constexpr size_t kBlock = 256;
-        std::vector<std::string> texts(std::min(kBlock, t.nrows()));
-        for (size_t first = 0; first < t.nrows(); first += kBlock) {
-            const size_t count = std::min(kBlock, t.nrows() - first);
-            if (t.ncols() == 0)
-                for (size_t k = 0; k < count; ++k) texts[k] = row_open;
-            for (size_t c = 0; c < t.ncols(); ++c) {
-                const Column& column = t.column(c);
-                for (size_t k = 0; k < count; ++k) {
-                    texts[k] += keys[c];
-                    column.visit(first + k, CellText{texts[k]});
+        constexpr size_t kBlock = 256, kRun = 8 * kBlock;
+        const size_t workers = std::clamp<size_t>((t.nrows() + kRun - 1) / kRun, 1, std::max<size_t>(threads, 1));
+        std::vector<std::vector<std::string>> texts(workers, std::vector<std::string>(std::min(kRun, t.nrows())));
+        const auto make_run = [&](size_t first, std::vector<std::string>& run) {
+            const size_t end = std::min(first + kRun, t.nrows());
+            for (size_t block = first; block < end; block += kBlock) {
+                const size_t count = std::min(kBlock, end - block);
+                std::string* row = run.data() + (block - first);
+                if (t.ncols() == 0)
+                    for (size_t k = 0; k < count; ++k) row[k] = row_open;
+                for (size_t c = 0; c < t.ncols(); ++c) {
+                    const Column& column = t.column(c);
+                    for (size_t k = 0; k < count; ++k) {
+                        row[k] += keys[c];
+                        column.visit(block + k, CellText{row[k]});
+                    }
                 }
             }
-            for (size_t k = 0; k < count; ++k) {
-                if (first + k) out.put(row_sep);
-                out.put(texts[k]);
+        };
+        for (size_t first = 0; first < t.nrows(); first += workers * kRun) {
+            run_in_parallel(workers, [&](size_t w) {
+                if (first + w * kRun < t.nrows()) make_run(first + w * kRun, texts[w]);
+            });
+            for (size_t r = first; r < std::min(first + workers * kRun, t.nrows()); ++r) {
+                std::string& text = texts[(r - first) / kRun][(r - first) % kRun];
+                if (r) out.put(row_sep);
+                out.put(text);
                 out.put(row_close);
-                texts[k].clear();
+                text.clear();
             }
         }
         newline(level);
@@ -220,16 +237,15 @@ struct Writer {
 
 }  // namespace
 
-void write_json(std::ostream& os, const Document& doc, JsonStyle style) {
+void write_json(std::ostream& os, const Document& doc, JsonStyle style, size_t threads) {
     Out out(os);
-    Writer{out, style == JsonStyle::indented}.doc(doc, 0);
+    Writer{out, style == JsonStyle::indented, threads}.doc(doc, 0);
 }
 
-std::string to_json(const Document& doc, JsonStyle style) {
+std::string to_json(const Document& doc, JsonStyle style, size_t threads) {
     std::ostringstream os;
-    write_json(os, doc, style);
+    write_json(os, doc, style, threads);
     return os.str();
 }
-
 
 }  // namespace tarvo::core

@@ -8,6 +8,7 @@
 // no newline after the final bracket. A row table is written as a list of mappings.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 
@@ -17,8 +18,10 @@ namespace tarvo::core {
 
 enum class JsonStyle { indented, compact };
 
-void write_json(std::ostream& os, const Document& doc, JsonStyle style);
-std::string to_json(const Document& doc, JsonStyle style);
+// Large row tables are made into text by up to `threads` threads at once; the text is the same
+// for any number of them.
+void write_json(std::ostream& os, const Document& doc, JsonStyle style, size_t threads = 1);
+std::string to_json(const Document& doc, JsonStyle style, size_t threads = 1);
 
 // A JSON string literal (with quotes) for a UTF-8 text.
 std::string json_quote(std::string_view s);

@@ -24,6 +24,7 @@
 #include "tarvo/pipeline/marts/scoreboard_reading.hpp"
 #include "tarvo/pipeline/marts/trending.hpp"
 #include "tarvo/pipeline/ronnel/render.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::marts {
@@ -40,7 +41,7 @@ using PreparePredictions = ApplyPredictions(const std::string&);
 
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
-    core::write_json(file.stream(), doc, style);
+    core::write_json(file.stream(), doc, style, static_cast<size_t>(vandel::engine_settings().threads));
     file.commit();
     console().line("    -> " + core::path_text(path));
 }
