@@ -100,6 +100,47 @@ TEST(VandelNumberChunks, AColumnOfAnotherTypeIsRefused) {
     EXPECT_FALSE(called);
 }
 
+// A cell chunk gives each cell as the chunk's table would hold it: the same value of the same
+// kind and the same text form, nulls included (whose text form depends on the column's type), over
+// every type the reader knows, short and long texts and several chunks; and with a column of a
+// type it does not read, every column as text.
+TEST(VandelCellChunks, EveryCellReadsAsTheChunksTableHoldsIt) {
+    Vandel con(":memory:");
+    const std::string columns =
+        "SELECT i, i % 3 = 0 AS b, (i % 100)::TINYINT AS t, i * 1000003 AS big, (i / 7)::FLOAT AS f, "
+        "i / 3 AS d, (i / 8)::DECIMAL(9,3) AS dec, 'k' || i AS short_text, repeat('uzun şirket adı ', i % 4) AS long_text, "
+        "DATE '2024-01-31' + (i % 40)::INTEGER AS day, TIMESTAMP '2024-01-31 10:00:00' AS ts";
+    const std::string rows =
+        " FROM (SELECT CASE WHEN i % 11 = 0 THEN NULL ELSE i END AS i FROM range(5000) r(i)) ORDER BY i NULLS FIRST";
+    const auto describe = [](const tarvo::core::Value& v) {
+        const char* kind = v.is_null() ? "null" : v.is_bool() ? "bool" : v.is_int() ? "int" : v.is_double() ? "double" : "text";
+        return std::string(kind) + ":" + v.text_form();
+    };
+    for (const std::string& sql : {columns + rows, columns + ", INTERVAL (i) DAY AS other" + rows}) {
+        std::vector<std::string> expected, seen;
+        con.for_each_chunk(sql, [&](tarvo::core::Table& chunk) {
+            for (size_t i = 0; i < chunk.nrows(); ++i)
+                for (size_t c = 0; c < chunk.ncols(); ++c)
+                    expected.push_back(describe(chunk.column(c).get(i)) + " / " + chunk.column(c).text_form(i));
+        });
+        const size_t ncols = con.query(sql + " LIMIT 0").ncols();
+        size_t chunks = 0;
+        std::string scratch;
+        con.for_each_cell_chunk(sql, [&](const tarvo::vandel::CellChunk& chunk) {
+            ++chunks;
+            for (size_t i = 0; i < chunk.rows(); ++i)
+                for (size_t c = 0; c < ncols; ++c) {
+                    EXPECT_EQ(chunk.is_null(c, i), chunk.value(c, i).is_null());
+                    seen.push_back(describe(chunk.value(c, i)) + " / " + std::string(chunk.text_form(c, i, scratch)));
+                }
+        });
+        EXPECT_GT(chunks, 1u);
+        ASSERT_EQ(seen.size(), expected.size());
+        for (size_t k = 0; k < seen.size(); ++k)
+            ASSERT_EQ(seen[k], expected[k]) << "row " << k / ncols << ", column " << k % ncols << " of " << sql;
+    }
+}
+
 TEST(VandelRows, NestedListsAreRefusedAndErrorsKeepTheirKind) {
     Vandel con(":memory:");
     auto nothing = [](std::vector<Document>&) {};

@@ -206,6 +206,9 @@ void read_chunk_column(const ColumnReader& cr, duckdb_vector vec, idx_t n, core:
         void operator()(std::string&& v) const { out.push_text(std::move(v)); }
         void operator()() const { out.push_null(); }
     };
+    // A streamed chunk's columns start empty: room for the whole vector at once spares them
+    // growing step by step, every chunk again.
+    if (out.empty()) out.reserve(n);
     for (idx_t i = 0; i < n; ++i) {
         if (validity && !duckdb_validity_row_is_valid(validity, i))
             out.push_null();
@@ -566,6 +569,67 @@ void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>*
         for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(kinds[c]);
     });
     if (!read) unread_type();
+}
+
+namespace {
+
+// A cell as a Value, the way read_chunk_column pushes it into a column.
+struct ToValue {
+    core::Value& out;
+    void operator()(bool v) const { out = core::Value(v); }
+    void operator()(int64_t v) const { out = core::Value(v); }
+    void operator()(double v) const { out = core::Value(v); }
+    void operator()(std::string&& v) const { out = core::Value(std::move(v)); }
+    void operator()() const { out = core::Value(); }
+};
+
+}  // namespace
+
+bool CellChunk::is_null(size_t c, size_t i) const {
+    const uint64_t* validity = vectors_[c].validity;
+    return validity && !duckdb_validity_row_is_valid(const_cast<uint64_t*>(validity), i);
+}
+
+core::Value CellChunk::value(size_t c, size_t i) const {
+    core::Value out;
+    const Vector& v = vectors_[c];
+    const ColumnReader reader{static_cast<duckdb_type>(v.type), static_cast<duckdb_type>(v.decimal_internal), v.decimal_div};
+    if (!is_null(c, i)) visit_cell(reader, const_cast<void*>(v.data), i, ToValue{out});
+    return out;
+}
+
+std::string_view CellChunk::text_form(size_t c, size_t i, std::string& scratch) const {
+    const Vector& v = vectors_[c];
+    if (is_null(c, i)) return scratch = core::null_text(kind_of(static_cast<duckdb_type>(v.type)));
+    if (v.type == DUCKDB_TYPE_VARCHAR) {
+        const duckdb_string_t* s = static_cast<const duckdb_string_t*>(v.data) + i;
+        return {duckdb_string_t_data(const_cast<duckdb_string_t*>(s)), duckdb_string_t_length(*s)};
+    }
+    return scratch = value(c, i).text_form();
+}
+
+void Vandel::for_each_cell_chunk(std::string_view sql, const std::function<void(const CellChunk&)>& on_chunk) {
+    require_open();
+    Prepared p;
+    Result r;
+    start_stream(as_con(con_), sql, nullptr, /*readable=*/true, p, r);
+    const auto readers = column_readers(r.get());
+    if (!readers) unread_type();
+    CellChunk chunk;
+    chunk.vectors_.resize(readers->size());
+    while (true) {
+        DataChunk data(duckdb_fetch_chunk(r.get()));
+        if (!data) break;
+        chunk.rows_ = duckdb_data_chunk_get_size(data.get());
+        for (idx_t c = 0; c < readers->size(); ++c) {
+            const ColumnReader& reader = (*readers)[c];
+            duckdb_vector vec = duckdb_data_chunk_get_vector(data.get(), c);
+            chunk.vectors_[c] = {duckdb_vector_get_data(vec), duckdb_vector_get_validity(vec), reader.type,
+                                 reader.decimal_internal, reader.decimal_div};
+        }
+        on_chunk(chunk);
+    }
+    check_stream_end(r.get());
 }
 
 namespace {

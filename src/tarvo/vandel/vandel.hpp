@@ -56,6 +56,32 @@ private:
     std::vector<std::vector<uint8_t>> valid_;
 };
 
+// A chunk of rows of a streamed result read where the warehouse holds it, no columns built: each
+// cell as the column of the chunk's Table would hold it (for_each_chunk), texts viewed in place.
+// Valid only during the call that receives it.
+class CellChunk {
+public:
+    size_t rows() const { return rows_; }
+    bool is_null(size_t c, size_t i) const;
+    // The cell's value (Column::get).
+    core::Value value(size_t c, size_t i) const;
+    // The cell's text form (Column::text_form): a text cell viewed in place; any other cell's text
+    // form is written into `scratch` and viewed there.
+    std::string_view text_form(size_t c, size_t i, std::string& scratch) const;
+
+private:
+    friend class Vandel;
+    struct Vector {
+        const void* data;
+        const uint64_t* validity;  // null: every cell valid
+        int type;                  // the warehouse's type code
+        int decimal_internal;
+        double decimal_div;
+    };
+    size_t rows_ = 0;
+    std::vector<Vector> vectors_;
+};
+
 class Vandel {
 public:
     // Opens (and for read_write, creates) the warehouse at `path` with the engine settings in
@@ -97,6 +123,9 @@ public:
     void for_each_number_chunk(std::string_view sql, const std::function<void(const NumberChunk&)>& on_chunk);
     void for_each_number_chunk(std::string_view sql, const std::vector<core::Value>& list_param,
                                const std::function<void(const NumberChunk&)>& on_chunk);
+    // A streamed result read in place (CellChunk above): for results of millions of rows that are
+    // looked at once, where building each chunk's columns cost more than the looking.
+    void for_each_cell_chunk(std::string_view sql, const std::function<void(const CellChunk&)>& on_chunk);
     // The same results as row tuples.
     std::vector<Row> fetchall(std::string_view sql);
     std::vector<Row> fetchall(std::string_view sql, const std::vector<core::Value>& list_param);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "tarvo/core/console.hpp"
+#include "tarvo/core/text_index.hpp"
 #include "tarvo/pipeline/marts/bands.hpp"
 #include "tarvo/pipeline/marts/diag_index.hpp"
 #include "tarvo/vandel/vandel.hpp"
@@ -83,17 +84,12 @@ List column_values(const Column& c) {
 
 // Firm key -> base rows holding it (a firm appears once in dim_entity, but nothing breaks
 // when it appears twice: both rows get the firm's period values). Every period row looks its
-// firm up, so this is an open-addressing table over the key column itself: a lookup touches one
-// slot and one key, where a node-based map chased several nodes.
+// firm up, so the keys are indexed where they stand (core::TextIndex).
 class FirmRows {
 public:
-    explicit FirmRows(const Column& keys) : keys_(keys), next_(keys.size(), kNone) {
-        size_t capacity = 16;
-        while (capacity < 2 * keys.size()) capacity *= 2;
-        slots_.assign(capacity, kNone);
-        mask_ = capacity - 1;
+    explicit FirmRows(const Column& keys) : keys_(keys), next_(keys.size(), kNone), first_(keys.size(), KeyText{&keys}) {
         for (size_t i = keys.size(); i-- > 0;) {
-            size_t& first = slots_[find(keys.text_at(i))];
+            size_t& first = first_[keys.text_at(i)];
             next_[i] = first;
             repeats_ = repeats_ || first != kNone;
             first = i;
@@ -108,22 +104,18 @@ public:
         if (!repeats_)
             for (size_t r = near; r < keys_.size() && r <= near + 1; ++r)
                 if (keys_.text_at(r) == key) return r;
-        return slots_[find(key)];
+        return first_.at(key);
     }
     size_t next(size_t r) const { return next_[r]; }
 
 private:
-    // The slot holding the key's first row, or the empty slot where it would go.
-    size_t find(std::string_view key) const {
-        size_t s = std::hash<std::string_view>{}(key) & mask_;
-        while (slots_[s] != kNone && keys_.text_at(slots_[s]) != key) s = (s + 1) & mask_;
-        return s;
-    }
-
+    struct KeyText {
+        const Column* keys;
+        const std::string& operator()(size_t i) const { return keys->text_at(i); }
+    };
     const Column& keys_;
     std::vector<size_t> next_;
-    std::vector<size_t> slots_;
-    size_t mask_ = 0;
+    core::TextIndex<KeyText> first_;
     bool repeats_ = false;  // some key has more than one base row
 };
 
@@ -137,13 +129,6 @@ void into_dim_entity_order(Table& base) {
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sira.int_at(a) < sira.int_at(b); });
     base.drop("_sira");
     base.reorder(order);
-}
-
-// Text form of a cell without copying text cells (`scratch` holds other cells' text forms).
-const std::string& text_of(const Column& c, size_t i, std::string& scratch) {
-    if (c.is_text_cell(i)) return c.text_at(i);
-    scratch = c.text_form(i);
-    return scratch;
 }
 
 // The score cell as the scoreboard carries it: "YI" stays, a number is rounded half to even
@@ -233,28 +218,26 @@ PeriodPivot pivot_periods(vandel::Vandel& con, const Column& base_ids,
     const FirmRows firm_rows(base_ids);
     size_t near = 0;  // the base row last found
     size_t p = np;    // the period of the row before: period rows tend to come a period at a time
-    con.for_each_chunk(
+    // Columns: entity_id, donem, the three values, then the risk split.
+    std::string id_text, donem_text;
+    con.for_each_cell_chunk(
         std::string(kPeriodSelect) + (has_depo ? kPeriodOptional : "") + kPeriodFrom,
-        [&](const Table& chunk) {
-            const Column& ids = chunk["entity_id"];
-            const Column& donem = chunk["donem"];
-            std::string id_text, donem_text;
-            for (size_t i = 0; i < chunk.nrows(); ++i) {
-                const std::string& period = text_of(donem, i, donem_text);
+        [&](const vandel::CellChunk& chunk) {
+            for (size_t i = 0; i < chunk.rows(); ++i) {
+                const std::string_view period = chunk.text_form(1, i, donem_text);
                 if (p == np || period_text[p] != period)
                     p = static_cast<size_t>(std::find(period_text.begin(), period_text.end(), period) -
                                             period_text.begin());
                 if (p == np) continue;
-                const size_t first = firm_rows.first(text_of(ids, i, id_text), near);
+                const size_t first = firm_rows.first(chunk.text_form(0, i, id_text), near);
                 if (first != FirmRows::kNone) near = first;
                 for (size_t row = first; row != FirmRows::kNone; row = firm_rows.next(row)) {
                     for (size_t s = 0; s < 3; ++s) {
-                        const Column& src = chunk.column(2 + s);
                         Column& dst = pivot.values[s][p];
-                        if (!src.is_null(i) && dst.is_null(row)) dst.set(row, src.get(i));
+                        if (!chunk.is_null(2 + s, i) && dst.is_null(row)) dst.set(row, chunk.value(2 + s, i));
                     }
                     if (has_depo && period_text[p] == son_text)
-                        for (size_t k = 0; k < 3; ++k) pivot.depo[k].set(row, chunk.column(5 + k).get(i));
+                        for (size_t k = 0; k < 3; ++k) pivot.depo[k].set(row, chunk.value(5 + k, i));
                 }
             }
         });
