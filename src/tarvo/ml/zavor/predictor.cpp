@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "tarvo/core/console.hpp"
+#include "tarvo/core/parallel.hpp"
+#include "tarvo/core/text_index.hpp"
 #include "tarvo/core/value.hpp"
 #include "tarvo/ml/zavor/model.hpp"
 #include "tarvo/vandel/engine_settings.hpp"
@@ -112,11 +113,17 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
     out.line(p.line);
     if (!p.lm) return;
 
-    // The newest period's firms, by key.
+    // The newest period's firms, by key (a key that repeats keeps its first row).
     const FeatureMatrix& m = p.newest;
-    std::unordered_map<std::string_view, size_t> newest;
-    newest.reserve(m.rows());
-    for (size_t r = 0; r < m.rows(); ++r) newest.emplace(m.entity(r), r);
+    core::TextIndex newest(m.rows(), [&m](size_t r) -> const std::string& { return m.entity(r); });
+    int64_t scored = 0;
+    for (size_t r = 0; r < m.rows(); ++r) {
+        size_t& row = newest[m.entity(r)];
+        if (row == newest.kNone) {
+            row = r;
+            ++scored;
+        }
+    }
 
     // Rows kept as mappings are made a table first, apart, so the scoreboard is not touched yet.
     Document* rows_doc = scoreboard.get("rows");
@@ -128,15 +135,19 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
         const core::Column* muta = rows->find("muta");
         std::vector<std::optional<double>> prob(rows->nrows());
         std::vector<std::optional<std::string>> neden(rows->nrows());
-        std::string other;  // the text form of a key that is not a text
-        for (size_t i = 0; muta && i < rows->nrows(); ++i) {
-            const std::string& key = muta->is_text_cell(i) ? muta->text_at(i) : (other = muta->text_form(i));
-            const auto it = newest.find(key);
-            if (it == newest.end()) continue;
-            const RawFeatures raw = m.row(it->second);
-            prob[i] = core::round_half_even(p.lm->probability(raw.data()), 4);
-            neden[i] = reasons_of(p.lm->contributions(raw.data()), p.lm->weights(), raw.data());
-        }
+        // Each thread scores a run of the rows; every row's results have their own place.
+        const size_t n = muta ? rows->nrows() : 0, threads = static_cast<size_t>(vandel::engine_settings().threads);
+        core::run_in_parallel(threads, [&](size_t k) {
+            std::string other;  // the text form of a key that is not a text
+            for (size_t i = n * k / threads; i < n * (k + 1) / threads; ++i) {
+                const std::string& key = muta->is_text_cell(i) ? muta->text_at(i) : (other = muta->text_form(i));
+                const size_t row = newest.at(key);
+                if (row == newest.kNone) continue;
+                const RawFeatures raw = m.row(row);
+                prob[i] = core::round_half_even(p.lm->probability(raw.data()), 4);
+                neden[i] = reasons_of(p.lm->contributions(raw.data()), p.lm->weights(), raw.data());
+            }
+        });
         prob_column = core::Column::of_f64(std::move(prob));
         neden_column = core::Column::of_str(std::move(neden));
     }
@@ -149,7 +160,7 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
         table.set("_ml_neden", std::move(neden_column));
     }
     scoreboard.set("ml_model", std::move(p.model));
-    out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(static_cast<int64_t>(newest.size())) +
+    out.line("  [ML] " + m.periods.back() + ": " + core::group_thousands(scored) +
              " firma skorlandı");
 }
 
