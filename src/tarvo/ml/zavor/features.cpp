@@ -17,23 +17,29 @@ namespace {
 // value by (n, t) without a text key per row. The numbering is made once, into two temporary
 // tables of the connection, and every statement reads it under the names donemler and firmalar:
 // working it out again in each of the eight statements cost about a second each at a million firms.
+// A firm's segment (a fixed attribute, from dim_entity) is kept beside its number, so the
+// firm-period statement has it from the join it makes anyway: a join of its own to ten million
+// firm-periods cost the warehouse about half a second at a million firms.
 constexpr std::string_view kNumberingSql = R"sql(
 CREATE OR REPLACE TEMP TABLE _zavor_donemler AS
     SELECT donem, CAST(ROW_NUMBER() OVER (ORDER BY donem) - 1 AS INTEGER) AS t
     FROM (SELECT DISTINCT CAST(donem AS VARCHAR) AS donem FROM fact_periodic WHERE donem IS NOT NULL);
 CREATE OR REPLACE TEMP TABLE _zavor_firmalar AS
-    SELECT entity_id, CAST(ROW_NUMBER() OVER (ORDER BY entity_id) AS INTEGER) AS n
-    FROM (SELECT DISTINCT CAST(entity_id AS VARCHAR) AS entity_id FROM fact_periodic WHERE entity_id IS NOT NULL);
+    SELECT k.entity_id, CAST(ROW_NUMBER() OVER (ORDER BY k.entity_id) AS INTEGER) AS n, s.segment
+    FROM (SELECT DISTINCT CAST(entity_id AS VARCHAR) AS entity_id FROM fact_periodic WHERE entity_id IS NOT NULL) k
+    LEFT JOIN (SELECT CAST(entity_id AS VARCHAR) AS entity_id, MAX(segment) AS segment FROM dim_entity GROUP BY 1) s
+        ON s.entity_id = k.entity_id;
 )sql";
 constexpr std::string_view kNumberingDrop = "DROP TABLE IF EXISTS _zavor_donemler; DROP TABLE IF EXISTS _zavor_firmalar";
 
 constexpr std::string_view kKeysSql = R"sql(
-WITH donemler AS (SELECT donem, t FROM _zavor_donemler), firmalar AS (SELECT entity_id, n FROM _zavor_firmalar)
+WITH donemler AS (SELECT donem, t FROM _zavor_donemler),
+     firmalar AS (SELECT entity_id, n, segment FROM _zavor_firmalar)
 )sql";
 
 // One row per firm and period with the features of fact_periodic and dim_entity that need no
 // other period: the YI state (1, 0, or null when the period's score cells are all null), the
-// score outside YI (as a double for the differences, and as the feature), the risks.
+// score outside YI (as a double for the differences, and as the feature), the risks, the segment.
 // `durum` holds the firm-period's values: a firm has one fact row per period, so the statement
 // is first run with each row as its own firm-period (kDurumPerRow), which needs no grouping of
 // ten million firm-periods; the few firms with several rows in a period are read again with the
@@ -45,7 +51,7 @@ WITH donemler AS (SELECT donem, t FROM _zavor_donemler), firmalar AS (SELECT ent
 // warehouse gigabytes.
 constexpr std::string_view kDurumPerRow = R"sql(
 , durum AS (
-    SELECT fi.n, d.t,
+    SELECT fi.n, d.t, fi.segment,
            (TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR {yi_text}) AS yi,
            CASE WHEN TRY_CAST(f.ovik_skor AS DOUBLE) >= 0 THEN TRY_CAST(f.ovik_skor AS DOUBLE) END AS skor,
            TRY_CAST(f.kombine_risk AS DOUBLE) AS risk,
@@ -58,7 +64,7 @@ constexpr std::string_view kDurumPerRow = R"sql(
 
 constexpr std::string_view kDurumGrouped = R"sql(
 , durum AS (
-    SELECT fi.n, d.t,
+    SELECT fi.n, d.t, MAX(fi.segment) AS segment,
            bool_or(TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR {yi_text}) AS yi,
            MAX(TRY_CAST(f.ovik_skor AS DOUBLE)) FILTER (WHERE TRY_CAST(f.ovik_skor AS DOUBLE) >= 0) AS skor,
            MAX(TRY_CAST(f.kombine_risk AS DOUBLE)) AS risk,
@@ -72,11 +78,6 @@ constexpr std::string_view kDurumGrouped = R"sql(
 )sql";
 
 constexpr std::string_view kFirmPeriodSql = R"sql(
-, segment AS (
-    SELECT fi.n, MAX(e.segment) AS segment
-    FROM dim_entity e JOIN firmalar fi ON fi.entity_id = CAST(e.entity_id AS VARCHAR)
-    GROUP BY fi.n
-)
 SELECT g.n, g.t, CAST(g.yi AS INTEGER) AS yi, g.skor AS skor_tam,
        CAST(g.skor AS FLOAT) AS skor,
        CAST(CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
@@ -85,12 +86,11 @@ SELECT g.n, g.t, CAST(g.yi AS INTEGER) AS yi, g.skor AS skor_tam,
        CAST(ln(1 + greatest(g.risk, 0)) AS FLOAT) AS risk_log,
        CAST(CASE WHEN g.risk - g.risk_degisim > 0
                  THEN least(greatest(g.risk_degisim / (g.risk - g.risk_degisim), -1), 5) END AS FLOAT) AS risk_oran,
-       CAST((s.segment = 'KUR-TIC') IS TRUE AS FLOAT) AS seg_kur_tic,
-       CAST((s.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
-       CAST((s.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
-       CAST((s.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
+       CAST((g.segment = 'KUR-TIC') IS TRUE AS FLOAT) AS seg_kur_tic,
+       CAST((g.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
+       CAST((g.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
+       CAST((g.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
 FROM durum g
-LEFT JOIN segment s ON s.n = g.n
 )sql";
 
 constexpr Feature kFirmPeriodFeatures[] = {kSkor, kBant, kSkorYok, kRiskLog, kRiskOran,
@@ -345,23 +345,37 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     m.label.reserve(capacity);
     m.continuous.reserve(capacity * kContinuousCount);
     m.flags.reserve(capacity);
-    // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
-    // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
     // A row whose outcome is not yet known is of use only in the newest period, where it is scored:
     // no fit or evaluation reads the others, so they get no row (their states and scores are kept).
     const auto last_period = static_cast<int64_t>(n_periods) - 1;
-    const auto has_rows = [&](size_t slot) {
-        const auto t = static_cast<int64_t>(slot % n_periods);
-        return t + horizon <= last_period || t == last_period;
+    const auto has_rows = [&](size_t t) {
+        return static_cast<int64_t>(t) + horizon <= last_period || static_cast<int64_t>(t) == last_period;
     };
+    // The rows end in (period, firm) order. When every firm of every period with rows fits in the
+    // reserved rows (most firms have a row in most periods), each firm-period's row is placed
+    // where that order puts it, and the places left unused are closed up in one forward pass;
+    // otherwise rows are added as they arrive and put in order afterwards (moving ten million rows
+    // to scattered places took longer than the closing up).
+    std::vector<size_t> first_grid_row(n_periods, 0);
+    size_t grid_rows = 0;
+    for (size_t t = 0; t < n_periods; ++t) {
+        first_grid_row[t] = grid_rows;
+        if (has_rows(t)) grid_rows += n_firms;
+    }
+    const bool in_order = grid_rows <= capacity;
+    if (in_order) m.resize(grid_rows);
+    // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
+    // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
     const auto place = [&](const vandel::NumberChunk& chunk, size_t i, size_t slot) {
         state[slot] = chunk.is_null(2, i) ? PeriodState::unknown : chunk.at(2, i) != 0 ? PeriodState::yi : PeriodState::outside;
         score[slot] = chunk.is_null(3, i) ? std::numeric_limits<double>::quiet_NaN() : chunk.at(3, i);
-        if (state[slot] != PeriodState::outside || !has_rows(slot)) {
+        if (state[slot] != PeriodState::outside || !has_rows(slot % n_periods)) {
             row_of[slot] = -1;
             return;
         }
-        if (row_of[slot] < 0) {
+        if (row_of[slot] < 0 && in_order) {
+            row_of[slot] = static_cast<int32_t>(first_grid_row[slot % n_periods] + slot / n_periods);
+        } else if (row_of[slot] < 0) {
             row_of[slot] = static_cast<int32_t>(m.rows());
             m.resize(m.rows() + 1);
         }
@@ -416,28 +430,35 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     std::vector<double>().swap(score);
 
     // Into (period, firm) order; row_of follows the rows to their new places. Rows left behind
-    // by the second reading go last and are dropped.
+    // go last (or are closed over) and are dropped.
     std::vector<uint32_t> order;
-    order.reserve(m.rows());
-    std::vector<bool> kept(m.rows());
+    if (!in_order) order.reserve(m.rows());
+    std::vector<bool> kept(in_order ? 0 : m.rows());
     m.period_start.assign(1, 0);
+    size_t live_rows = 0;
     for (size_t t = 0; t < n_periods; ++t) {
         for (size_t n = 0; n < n_firms; ++n) {
             int32_t& r = row_of[n * n_periods + t];
             if (r < 0) continue;
-            kept[static_cast<size_t>(r)] = true;
-            order.push_back(static_cast<uint32_t>(r));
-            r = static_cast<int32_t>(order.size() - 1);
+            const auto from = static_cast<size_t>(r);
+            if (in_order) {
+                if (from != live_rows) put(m, live_rows, take(m, from));  // from > live_rows: not yet moved
+            } else {
+                kept[from] = true;
+                order.push_back(static_cast<uint32_t>(from));
+            }
+            r = static_cast<int32_t>(live_rows++);
         }
-        m.period_start.push_back(order.size());
+        m.period_start.push_back(live_rows);
     }
-    const size_t live_rows = order.size();
-    for (size_t r = 0; r < kept.size(); ++r)
-        if (!kept[r]) order.push_back(static_cast<uint32_t>(r));
-    std::vector<bool>().swap(kept);
-    permute_rows(m, order);
+    if (!in_order) {
+        for (size_t r = 0; r < kept.size(); ++r)
+            if (!kept[r]) order.push_back(static_cast<uint32_t>(r));
+        std::vector<bool>().swap(kept);
+        permute_rows(m, order);
+        std::vector<uint32_t>().swap(order);
+    }
     m.resize(live_rows);
-    std::vector<uint32_t>().swap(order);
 
     // Each bronze source's values go to the row of their firm and period, found by number.
     for (const BronzeFeatures& source : bronze_features()) {
