@@ -68,7 +68,8 @@ void add_engine_options(CLI::App* cmd, EngineArgs& args) {
                     "memory, at most 1 GiB; here " + vandel::memory_size_text(here.memory_limit_bytes) + ")")
         ->type_name("SIZE");
     cmd->add_option("--threads", args.threads,
-                    "threads the warehouse engine may use (default: one per core, at most 4; here " +
+                    "threads the warehouse engine, the model's fit and the writing of the scoreboard may use "
+                    "(default: one per core, at most 4; here " +
                         std::to_string(here.threads) + ")")
         ->type_name("N");
 }
