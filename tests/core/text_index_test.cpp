@@ -26,8 +26,10 @@ TEST(TextIndex, FindsTheFirstPositionOfEveryTextAndNothingForOthers) {
             expected.emplace(texts[p], p);
         }
         for (const auto& [text, p] : expected) EXPECT_EQ(index.at(text), p) << n << " texts, '" << text << "'";
-        for (const std::string absent : {"k1", "K0", "k0 ", "x"})
-            if (!expected.contains(absent)) EXPECT_EQ(index.at(absent), index.kNone) << n << " texts, '" << absent << "'";
+        for (const std::string absent : {"k1", "K0", "k0 ", "x"}) {
+            if (expected.contains(absent)) continue;
+            EXPECT_EQ(index.at(absent), index.kNone) << n << " texts, '" << absent << "'";
+        }
     }
 }
 

@@ -108,12 +108,17 @@ TEST(VandelCellChunks, EveryCellReadsAsTheChunksTableHoldsIt) {
     Vandel con(":memory:");
     const std::string columns =
         "SELECT i, i % 3 = 0 AS b, (i % 100)::TINYINT AS t, i * 1000003 AS big, (i / 7)::FLOAT AS f, "
-        "i / 3 AS d, (i / 8)::DECIMAL(9,3) AS dec, 'k' || i AS short_text, repeat('uzun şirket adı ', i % 4) AS long_text, "
+        "i / 3 AS d, (i / 8)::DECIMAL(9,3) AS dec, 'k' || i AS short_text, "
+        "repeat('uzun şirket adı ', i % 4) AS long_text, "
         "DATE '2024-01-31' + (i % 40)::INTEGER AS day, TIMESTAMP '2024-01-31 10:00:00' AS ts";
     const std::string rows =
         " FROM (SELECT CASE WHEN i % 11 = 0 THEN NULL ELSE i END AS i FROM range(5000) r(i)) ORDER BY i NULLS FIRST";
     const auto describe = [](const tarvo::core::Value& v) {
-        const char* kind = v.is_null() ? "null" : v.is_bool() ? "bool" : v.is_int() ? "int" : v.is_double() ? "double" : "text";
+        const char* kind = v.is_null()     ? "null"
+                           : v.is_bool()   ? "bool"
+                           : v.is_int()    ? "int"
+                           : v.is_double() ? "double"
+                                           : "text";
         return std::string(kind) + ":" + v.text_form();
     };
     for (const std::string& sql : {columns + rows, columns + ", INTERVAL (i) DAY AS other" + rows}) {

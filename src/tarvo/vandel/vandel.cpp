@@ -593,7 +593,8 @@ bool CellChunk::is_null(size_t c, size_t i) const {
 core::Value CellChunk::value(size_t c, size_t i) const {
     core::Value out;
     const Vector& v = vectors_[c];
-    const ColumnReader reader{static_cast<duckdb_type>(v.type), static_cast<duckdb_type>(v.decimal_internal), v.decimal_div};
+    const ColumnReader reader{static_cast<duckdb_type>(v.type), static_cast<duckdb_type>(v.decimal_internal),
+                              v.decimal_div};
     if (!is_null(c, i)) visit_cell(reader, const_cast<void*>(v.data), i, ToValue{out});
     return out;
 }

@@ -87,7 +87,8 @@ List column_values(const Column& c) {
 // firm up, so the keys are indexed where they stand (core::TextIndex).
 class FirmRows {
 public:
-    explicit FirmRows(const Column& keys) : keys_(keys), next_(keys.size(), kNone), first_(keys.size(), KeyText{&keys}) {
+    explicit FirmRows(const Column& keys)
+        : keys_(keys), next_(keys.size(), kNone), first_(keys.size(), KeyText{&keys}) {
         for (size_t i = keys.size(); i-- > 0;) {
             size_t& first = first_[keys.text_at(i)];
             next_[i] = first;
