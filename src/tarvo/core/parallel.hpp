@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -34,6 +35,17 @@ void run_in_parallel(size_t n, Work&& work) {
     if (n > 0) guarded(0);
     for (std::thread& t : others) t.join();
     if (failure) std::rethrow_exception(failure);
+}
+
+// The start of run k when [0, n) is cut into `runs` runs of nearly equal length (k == runs: n).
+inline size_t run_start(size_t n, size_t k, size_t runs) {
+    return static_cast<size_t>(static_cast<uint64_t>(n) * k / runs);  // no overflow on 32 bits
+}
+
+// Runs work(begin, end) for each of `runs` runs covering [0, n), each on its own thread (as above).
+template <class Work>
+void run_in_parallel_over(size_t n, size_t runs, Work&& work) {
+    run_in_parallel(runs, [&](size_t k) { work(run_start(n, k, runs), run_start(n, k + 1, runs)); });
 }
 
 }  // namespace tarvo::core

@@ -152,11 +152,15 @@ double hugeint_to_double(duckdb_hugeint h) {
     return static_cast<double>(h.upper) * 18446744073709551616.0 + static_cast<double>(h.lower);
 }
 
+}  // namespace
+
 struct ColumnReader {
     duckdb_type type;
     duckdb_type decimal_internal = DUCKDB_TYPE_INVALID;
     double decimal_div = 1;
 };
+
+namespace {
 
 // Calls f with cell i of a vector's data (non-null): f(bool), f(int64_t), f(double) or
 // f(std::string&&), by the column's type; f() for a type that is not read.
@@ -593,16 +597,14 @@ bool CellChunk::is_null(size_t c, size_t i) const {
 core::Value CellChunk::value(size_t c, size_t i) const {
     core::Value out;
     const Vector& v = vectors_[c];
-    const ColumnReader reader{static_cast<duckdb_type>(v.type), static_cast<duckdb_type>(v.decimal_internal),
-                              v.decimal_div};
-    if (!is_null(c, i)) visit_cell(reader, const_cast<void*>(v.data), i, ToValue{out});
+    if (!is_null(c, i)) visit_cell(*v.reader, const_cast<void*>(v.data), i, ToValue{out});
     return out;
 }
 
 std::string_view CellChunk::text_form(size_t c, size_t i, std::string& scratch) const {
     const Vector& v = vectors_[c];
-    if (is_null(c, i)) return scratch = core::null_text(kind_of(static_cast<duckdb_type>(v.type)));
-    if (v.type == DUCKDB_TYPE_VARCHAR) {
+    if (is_null(c, i)) return scratch = core::null_text(kind_of(v.reader->type));
+    if (v.reader->type == DUCKDB_TYPE_VARCHAR) {
         const duckdb_string_t* s = static_cast<const duckdb_string_t*>(v.data) + i;
         return {duckdb_string_t_data(const_cast<duckdb_string_t*>(s)), duckdb_string_t_length(*s)};
     }
@@ -623,10 +625,8 @@ void Vandel::for_each_cell_chunk(std::string_view sql, const std::function<void(
         if (!data) break;
         chunk.rows_ = duckdb_data_chunk_get_size(data.get());
         for (idx_t c = 0; c < readers->size(); ++c) {
-            const ColumnReader& reader = (*readers)[c];
             duckdb_vector vec = duckdb_data_chunk_get_vector(data.get(), c);
-            chunk.vectors_[c] = {duckdb_vector_get_data(vec), duckdb_vector_get_validity(vec), reader.type,
-                                 reader.decimal_internal, reader.decimal_div};
+            chunk.vectors_[c] = {duckdb_vector_get_data(vec), duckdb_vector_get_validity(vec), &(*readers)[c]};
         }
         on_chunk(chunk);
     }

@@ -56,6 +56,8 @@ private:
     std::vector<std::vector<uint8_t>> valid_;
 };
 
+struct ColumnReader;  // how the cells of a result column are read (vandel.cpp)
+
 // A chunk of rows of a streamed result read where the warehouse holds it, no columns built: each
 // cell as the column of the chunk's Table would hold it (for_each_chunk), texts viewed in place.
 // Valid only during the call that receives it.
@@ -74,9 +76,7 @@ private:
     struct Vector {
         const void* data;
         const uint64_t* validity;  // null: every cell valid
-        int type;                  // the warehouse's type code
-        int decimal_internal;
-        double decimal_div;
+        const ColumnReader* reader;
     };
     size_t rows_ = 0;
     std::vector<Vector> vectors_;

@@ -84,8 +84,8 @@ void LogisticLoss::for_each_batch(size_t begin, size_t end, Visit&& visit) const
 
 template <class Visit>
 void LogisticLoss::for_each_batch_by_rows(Visit&& visit) const {
-    core::run_in_parallel(threads_, [&](size_t k) {
-        for_each_batch(row_share(k), row_share(k + 1), visit);
+    core::run_in_parallel_over(order_.size(), threads_, [&](size_t begin, size_t end) {
+        for_each_batch(begin, end, visit);
     });
 }
 
@@ -141,8 +141,8 @@ double LogisticLoss::value(const std::vector<double>& w) {
 
 // The Hessian's diagonal is summed in the same pass: it needs the same per-row weights.
 void LogisticLoss::gradient(const std::vector<double>& w, std::vector<double>& g) {
-    core::run_in_parallel(threads_, [&](size_t k) {
-        for (size_t i = row_share(k); i < row_share(k + 1); ++i) {
+    core::run_in_parallel_over(order_.size(), threads_, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
             const double y = i < positives_ ? 1.0 : -1.0;
             const double sigma = 1 / (1 + std::exp(-y * z_[i]));
             d_[i] = sigma * (1 - sigma);

@@ -82,8 +82,6 @@ private:
     // whose standardised value x in that row is not 0, a row's variables in feature order, bias last.
     template <class Visit>
     void for_each_value(const VariableShare& share, Visit&& visit) const;
-    // Where thread k's run of rows starts in the solver's order (k == threads_: the end).
-    size_t row_share(size_t k) const { return order_.size() * k / threads_; }
     // Row r of the matrix, standardised.
     void read_row(size_t r, SparseRow& row) const;
 

@@ -137,9 +137,9 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
         std::vector<std::optional<std::string>> neden(rows->nrows());
         // Each thread scores a run of the rows; every row's results have their own place.
         const size_t n = muta ? rows->nrows() : 0, threads = static_cast<size_t>(vandel::engine_settings().threads);
-        core::run_in_parallel(threads, [&](size_t k) {
+        core::run_in_parallel_over(n, threads, [&](size_t begin, size_t end) {
             std::string other;  // the text form of a key that is not a text
-            for (size_t i = n * k / threads; i < n * (k + 1) / threads; ++i) {
+            for (size_t i = begin; i < end; ++i) {
                 const std::string& key = muta->is_text_cell(i) ? muta->text_at(i) : (other = muta->text_form(i));
                 const size_t row = newest.at(key);
                 if (row == newest.kNone) continue;
