@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <functional>
+#include <future>
 #include <optional>
 
 #include "tarvo/core/console.hpp"
@@ -39,12 +40,37 @@ namespace {
 using ApplyPredictions = std::function<void(Document&)>;
 using PreparePredictions = ApplyPredictions(const std::string&);
 
+size_t run_threads() { return static_cast<size_t>(vandel::engine_settings().threads); }
+
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
-    core::write_json(file.stream(), doc, style, static_cast<size_t>(vandel::engine_settings().threads));
+    core::write_json(file.stream(), doc, style, run_threads());
     file.commit();
     console().line("    -> " + core::path_text(path));
 }
+
+// A JSON file written on a thread of its own while the run goes on, when the run may use more
+// than one thread (else when it is finished). At a million firms the scoreboard's file and the
+// pages each take seconds, mostly on one core, and both only read the scoreboard. The file's line
+// comes at once, at its place among the run's lines; a failure to write it comes out of finish(),
+// and until then the file is only a temporary.
+class BackgroundJsonFile {
+public:
+    BackgroundJsonFile(const fs::path& path, const Document& doc, core::JsonStyle style) : file_(path) {
+        writing_ = std::async(run_threads() > 1 ? std::launch::async : std::launch::deferred,
+                              [this, &doc, style] { core::write_json(file_.stream(), doc, style, run_threads()); });
+        console().line("    -> " + core::path_text(path));
+    }
+    // Waits for the text, rethrows its failure, and commits the file.
+    void finish() {
+        writing_.get();
+        file_.commit();
+    }
+
+private:
+    core::AtomicFile file_;
+    std::future<void> writing_;  // last: destroyed first, so a thread never outlives the file
+};
 
 // The prediction step. The predictor is looked up by name because a build may leave it out: a
 // missing predictor is skipped. Its reading of the warehouse and its fit run first, before the
@@ -298,8 +324,9 @@ std::pair<Document, Document> run_marts(const fs::path& db_path, std::optional<f
     band_marts_step(scoreboard);
     if (diag_index.size() > 0) scoreboard.set("diag_index", std::move(diag_index));
     drop_name_fields(scoreboard["rows"]);  // names travel only through the reference file
-    write_json_file(outputs.scoreboard_json, scoreboard, core::JsonStyle::compact);
+    BackgroundJsonFile scoreboard_file(outputs.scoreboard_json, scoreboard, core::JsonStyle::compact);
     dashboards_step(db_path, scoreboard, outputs, batch);
+    scoreboard_file.finish();
     batch.publish();
     return {std::move(scoreboard), std::move(trending)};
 }
