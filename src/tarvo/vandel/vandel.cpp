@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "tarvo/vandel/chunks_ahead.hpp"
 #include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/error_text.hpp"
 #include "tarvo/vandel/handles.hpp"
@@ -238,6 +239,9 @@ std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
     return readers;
 }
 
+// Streamed results are fetched ahead of their reader when the run may use more than one thread.
+bool fetch_ahead() { return engine_settings().threads > 1; }
+
 // A streamed result ends early, without a chunk, when the statement fails part-way (a malformed
 // line deep in a CSV file): the failure is on the result.
 void check_stream_end(duckdb_result& r) {
@@ -248,7 +252,7 @@ void check_stream_end(duckdb_result& r) {
 // calling `on_chunk` after each when given (which may clear the columns). Returns false when
 // a column has a type not read from chunks.
 bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<std::string>& names,
-                 const std::function<void()>& on_chunk) {
+                 const std::function<void()>& on_chunk, bool ahead = false) {
     auto readers = column_readers(r);
     if (!readers) return false;
     idx_t ncols = readers->size();
@@ -261,14 +265,17 @@ bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<
         while (std::find(names.begin(), names.end(), name) != names.end()) name += "_";
         names.push_back(name);
     }
-    while (true) {
-        DataChunk chunk(duckdb_fetch_chunk(r));
-        if (!chunk) break;
-        idx_t n = duckdb_data_chunk_get_size(chunk.get());
-        for (idx_t c = 0; c < ncols; ++c)
-            read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk.get(), c), n, cols[c]);
-        chunk.reset();
-        if (on_chunk) on_chunk();
+    {
+        ChunksAhead chunks(r, ahead);
+        while (true) {
+            DataChunk chunk = chunks.next();
+            if (!chunk) break;
+            idx_t n = duckdb_data_chunk_get_size(chunk.get());
+            for (idx_t c = 0; c < ncols; ++c)
+                read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk.get(), c), n, cols[c]);
+            chunk.reset();
+            if (on_chunk) on_chunk();
+        }
     }
     check_stream_end(r);
     return true;
@@ -571,7 +578,7 @@ void Vandel::stream_chunks(std::string_view sql, const std::vector<core::Value>*
         core::Table chunk = make_table(cols, names);
         on_chunk(chunk);
         for (size_t c = 0; c < cols.size(); ++c) cols[c] = core::Column(kinds[c]);
-    });
+    }, fetch_ahead());
     if (!read) unread_type();
 }
 
@@ -620,8 +627,9 @@ void Vandel::for_each_cell_chunk(std::string_view sql, const std::function<void(
     if (!readers) unread_type();
     CellChunk chunk;
     chunk.vectors_.resize(readers->size());
+    ChunksAhead chunks(r.get(), fetch_ahead());
     while (true) {
-        DataChunk data(duckdb_fetch_chunk(r.get()));
+        DataChunk data = chunks.next();
         if (!data) break;
         chunk.rows_ = duckdb_data_chunk_get_size(data.get());
         for (idx_t c = 0; c < readers->size(); ++c) {
@@ -705,8 +713,9 @@ void Vandel::stream_number_chunks(std::string_view sql, const std::vector<core::
     NumberChunk chunk;
     chunk.values_.resize(readers->size());
     chunk.valid_.resize(readers->size());
+    ChunksAhead chunks(r.get(), fetch_ahead());
     while (true) {
-        DataChunk data(duckdb_fetch_chunk(r.get()));
+        DataChunk data = chunks.next();
         if (!data) break;
         chunk.rows_ = duckdb_data_chunk_get_size(data.get());
         for (idx_t c = 0; c < readers->size(); ++c)
