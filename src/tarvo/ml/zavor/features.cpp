@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "tarvo/core/errors.hpp"
+#include "tarvo/ml/zavor/firm_period_features.hpp"
 #include "tarvo/quisar/fi.hpp"
 #include "tarvo/vandel/engine_settings.hpp"
 
@@ -17,15 +19,17 @@ namespace {
 // value by (n, t) without a text key per row. The numbering is made once, into two temporary
 // tables of the connection, and every statement reads it under the names donemler and firmalar:
 // working it out again in each of the eight statements cost about a second each at a million firms.
-// A firm's segment (a fixed attribute, from dim_entity) is kept beside its number, so the
-// firm-period statement has it from the join it makes anyway: a join of its own to ten million
-// firm-periods cost the warehouse about half a second at a million firms.
+// A firm's segment (a fixed attribute, from dim_entity) is kept beside its number, as its
+// SegmentCode, so the firm-period statement has it from the join it makes anyway: a join of its
+// own to ten million firm-periods cost the warehouse about half a second at a million firms.
 constexpr std::string_view kNumberingSql = R"sql(
 CREATE OR REPLACE TEMP TABLE _zavor_donemler AS
     SELECT donem, CAST(ROW_NUMBER() OVER (ORDER BY donem) - 1 AS INTEGER) AS t
     FROM (SELECT DISTINCT CAST(donem AS VARCHAR) AS donem FROM fact_periodic WHERE donem IS NOT NULL);
 CREATE OR REPLACE TEMP TABLE _zavor_firmalar AS
-    SELECT k.entity_id, CAST(ROW_NUMBER() OVER (ORDER BY k.entity_id) AS INTEGER) AS n, s.segment
+    SELECT k.entity_id, CAST(ROW_NUMBER() OVER (ORDER BY k.entity_id) AS INTEGER) AS n,
+           CAST(CASE s.segment WHEN 'KUR-TIC' THEN 1 WHEN 'KOBI' THEN 2 WHEN 'MIKRO' THEN 3 WHEN 'ESKK' THEN 4
+                ELSE 0 END AS INTEGER) AS segment_kodu
     FROM (SELECT DISTINCT CAST(entity_id AS VARCHAR) AS entity_id FROM fact_periodic WHERE entity_id IS NOT NULL) k
     LEFT JOIN (SELECT CAST(entity_id AS VARCHAR) AS entity_id, MAX(segment) AS segment FROM dim_entity GROUP BY 1) s
         ON s.entity_id = k.entity_id;
@@ -34,12 +38,14 @@ constexpr std::string_view kNumberingDrop = "DROP TABLE IF EXISTS _zavor_donemle
 
 constexpr std::string_view kKeysSql = R"sql(
 WITH donemler AS (SELECT donem, t FROM _zavor_donemler),
-     firmalar AS (SELECT entity_id, n, segment FROM _zavor_firmalar)
+     firmalar AS (SELECT entity_id, n, segment_kodu FROM _zavor_firmalar)
 )sql";
 
 // One row per firm and period with the features of fact_periodic and dim_entity that need no
 // other period: the YI state (1, 0, or null when the period's score cells are all null), the
-// score outside YI (as a double for the differences, and as the feature), the risks, the segment.
+// score outside YI (as a double for the differences and the band, and as the feature), the risks
+// and the segment code, from which the reader works out the other features of the row
+// (firm_period_features.hpp).
 // `durum` holds the firm-period's values: a firm has one fact row per period, so the statement
 // is first run with each row as its own firm-period (kDurumPerRow), which needs no grouping of
 // ten million firm-periods; the few firms with several rows in a period are read again with the
@@ -51,7 +57,7 @@ WITH donemler AS (SELECT donem, t FROM _zavor_donemler),
 // warehouse gigabytes.
 constexpr std::string_view kDurumPerRow = R"sql(
 , durum AS (
-    SELECT fi.n, d.t, fi.segment,
+    SELECT fi.n, d.t, fi.segment_kodu,
            (TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR {yi_text}) AS yi,
            CASE WHEN TRY_CAST(f.ovik_skor AS DOUBLE) >= 0 THEN TRY_CAST(f.ovik_skor AS DOUBLE) END AS skor,
            TRY_CAST(f.kombine_risk AS DOUBLE) AS risk,
@@ -64,7 +70,7 @@ constexpr std::string_view kDurumPerRow = R"sql(
 
 constexpr std::string_view kDurumGrouped = R"sql(
 , durum AS (
-    SELECT fi.n, d.t, MAX(fi.segment) AS segment,
+    SELECT fi.n, d.t, MAX(fi.segment_kodu) AS segment_kodu,
            bool_or(TRY_CAST(f.ovik_skor AS DOUBLE) = -1 OR {yi_text}) AS yi,
            MAX(TRY_CAST(f.ovik_skor AS DOUBLE)) FILTER (WHERE TRY_CAST(f.ovik_skor AS DOUBLE) >= 0) AS skor,
            MAX(TRY_CAST(f.kombine_risk AS DOUBLE)) AS risk,
@@ -78,24 +84,15 @@ constexpr std::string_view kDurumGrouped = R"sql(
 )sql";
 
 constexpr std::string_view kFirmPeriodSql = R"sql(
-SELECT g.n, g.t, CAST(g.yi AS INTEGER) AS yi, g.skor AS skor_tam,
-       CAST(g.skor AS FLOAT) AS skor,
-       CAST(CASE WHEN g.skor < 325 THEN 0 WHEN g.skor < 500 THEN 1 WHEN g.skor < 825 THEN 2
-                 WHEN g.skor >= 825 THEN 3 END AS FLOAT) AS bant,
-       CAST(g.skor IS NULL AS FLOAT) AS skor_yok,
-       CAST(ln(1 + greatest(g.risk, 0)) AS FLOAT) AS risk_log,
-       CAST(CASE WHEN g.risk - g.risk_degisim > 0
-                 THEN least(greatest(g.risk_degisim / (g.risk - g.risk_degisim), -1), 5) END AS FLOAT) AS risk_oran,
-       CAST((g.segment = 'KUR-TIC') IS TRUE AS FLOAT) AS seg_kur_tic,
-       CAST((g.segment = 'KOBI') IS TRUE AS FLOAT) AS seg_kobi,
-       CAST((g.segment = 'MIKRO') IS TRUE AS FLOAT) AS seg_mikro,
-       CAST((g.segment = 'ESKK') IS TRUE AS FLOAT) AS seg_eskk
+SELECT g.n, g.t, CAST(g.yi AS INTEGER) AS yi, g.skor AS skor_tam, CAST(g.skor AS FLOAT) AS skor,
+       g.risk, g.risk_degisim, g.segment_kodu
 FROM durum g
 )sql";
 
-constexpr Feature kFirmPeriodFeatures[] = {kSkor, kBant, kSkorYok, kRiskLog, kRiskOran,
-                                           kSegKurTic, kSegKobi, kSegMikro, kSegEskk};
-constexpr size_t kFirstFeatureColumn = 4;  // after n, t, yi and skor_tam
+// The firm-period statement's columns after n and t.
+enum FirmPeriodColumn : size_t {
+    kYiColumn = 2, kSkorTamColumn, kSkorColumn, kRiskColumn, kRiskDegisimColumn, kSegmentColumn
+};
 
 // A bronze source's features per firm and period, one statement each (so the warehouse never
 // holds more than one source's grouping at a time). `{src}` is the table or its empty stand-in.
@@ -169,6 +166,11 @@ std::string ciss_expression(vandel::Vandel& con, bool has_table) {
 
 float cell_value(const vandel::NumberChunk& chunk, size_t c, size_t i) {
     return chunk.is_null(c, i) ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(chunk.at(c, i));
+}
+
+std::optional<double> cell(const vandel::NumberChunk& chunk, size_t c, size_t i) {
+    if (chunk.is_null(c, i)) return std::nullopt;
+    return chunk.at(c, i);
 }
 
 // The test of a score cell's text for "YI". A number's text is never "YI", so when the score
@@ -367,8 +369,11 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
     // A firm-period's values, from either reading; a row of the matrix whose firm-period turns
     // out not to be outside YI is left behind (row_of no longer points at it) and dropped below.
     const auto place = [&](const vandel::NumberChunk& chunk, size_t i, size_t slot) {
-        state[slot] = chunk.is_null(2, i) ? PeriodState::unknown : chunk.at(2, i) != 0 ? PeriodState::yi : PeriodState::outside;
-        score[slot] = chunk.is_null(3, i) ? std::numeric_limits<double>::quiet_NaN() : chunk.at(3, i);
+        state[slot] = chunk.is_null(kYiColumn, i)    ? PeriodState::unknown
+                      : chunk.at(kYiColumn, i) != 0 ? PeriodState::yi
+                                                    : PeriodState::outside;
+        const std::optional<double> skor = cell(chunk, kSkorTamColumn, i);
+        score[slot] = skor.value_or(std::numeric_limits<double>::quiet_NaN());
         if (state[slot] != PeriodState::outside || !has_rows(slot % n_periods)) {
             row_of[slot] = -1;
             return;
@@ -381,8 +386,11 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
         }
         const auto r = static_cast<size_t>(row_of[slot]);
         m.firm[r] = static_cast<int32_t>(slot / n_periods);
-        for (size_t k = 0; k < std::size(kFirmPeriodFeatures); ++k)
-            m.set(r, kFirmPeriodFeatures[k], cell_value(chunk, kFirstFeatureColumn + k, i));
+        m.set(r, kSkor, cell_value(chunk, kSkorColumn, i));
+        const FirmPeriodCells cells{skor, cell(chunk, kRiskColumn, i), cell(chunk, kRiskDegisimColumn, i),
+                                    static_cast<int>(chunk.at(kSegmentColumn, i))};
+        const auto derived = firm_period_features(cells);
+        for (size_t k = 0; k < derived.size(); ++k) m.set(r, kFirmPeriodDerived[k], derived[k]);
     };
     const auto slot_of = [n_periods](const vandel::NumberChunk& chunk, size_t i) {
         return (static_cast<size_t>(chunk.at(0, i)) - 1) * n_periods + static_cast<size_t>(chunk.at(1, i));
