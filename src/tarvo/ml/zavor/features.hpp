@@ -1,6 +1,7 @@
 // The feature matrix: one row per firm and period in which the firm is not in the YI state,
-// computed inside the warehouse from fact_periodic, dim_entity and the brz_ tables, and fetched
-// a chunk at a time into compact columns (no per-row maps, no firm key text per row).
+// computed from fact_periodic, dim_entity and the brz_ tables (inside the warehouse, but for the
+// features of firm_period_features.hpp, which the reader works out), and fetched a chunk at a time
+// into compact columns (no per-row maps, no firm key text per row).
 //
 // Periods are those of fact_periodic, numbered 0 (oldest) to T-1 (newest). A row's features at
 // period t read only periods t, t-1 and t-3; its label looks ahead: 1 when the firm is in YI in
