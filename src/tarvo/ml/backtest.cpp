@@ -114,7 +114,7 @@ void run_backtest(const std::string& db_path, int horizon, int folds) {
     for (int32_t e = first_eval; e <= last_eval; ++e) {
         const std::string& period = m.periods[static_cast<size_t>(e)];
         const std::optional<zavor::LogisticModel> lm = zavor::LogisticModel::fit(
-            m, m.first_row_of(e - horizon + 1), static_cast<size_t>(vandel::engine_settings().threads));
+            m, m.first_row_of(e - horizon + 1), vandel::run_threads());
         if (!lm) {
             out.line("  [BACKTEST] " + period + ": eğitim dönemlerinde tek sınıf, atlandı");
             continue;

@@ -11,6 +11,7 @@
 // OutOfMemoryException.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,6 +34,10 @@ EngineSettings default_engine_settings();
 // The settings in force: the defaults until set_engine_settings() is called.
 const EngineSettings& engine_settings();
 void set_engine_settings(const EngineSettings& settings);
+
+// The threads a run may use: the engine's, which our own steps share out too (one setting, so the
+// two never add up past the machine).
+inline size_t run_threads() { return static_cast<size_t>(engine_settings().threads); }
 
 // A memory size as written on the command line: a number (decimals allowed) and one of the
 // units KB, MB, GB, TB (powers of 1000) or KiB, MiB, GiB, TiB (powers of 1024), in any case,

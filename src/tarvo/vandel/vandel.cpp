@@ -240,7 +240,7 @@ std::optional<std::vector<ColumnReader>> column_readers(duckdb_result& r) {
 }
 
 // Streamed results are fetched ahead of their reader when the run may use more than one thread.
-bool fetch_ahead() { return engine_settings().threads > 1; }
+bool fetch_ahead() { return run_threads() > 1; }
 
 // A streamed result ends early, without a chunk, when the statement fails part-way (a malformed
 // line deep in a CSV file): the failure is on the result.

@@ -136,7 +136,7 @@ void attach_predictions(Prepared& p, Document& scoreboard) {
         std::vector<std::optional<double>> prob(rows->nrows());
         std::vector<std::optional<std::string>> neden(rows->nrows());
         // Each thread scores a run of the rows; every row's results have their own place.
-        const size_t n = muta ? rows->nrows() : 0, threads = static_cast<size_t>(vandel::engine_settings().threads);
+        const size_t n = muta ? rows->nrows() : 0, threads = vandel::run_threads();
         core::run_in_parallel_over(n, threads, [&](size_t begin, size_t end) {
             std::string other;  // the text form of a key that is not a text
             for (size_t i = begin; i < end; ++i) {
@@ -181,7 +181,7 @@ ApplyPredictions prepare_predictions(const std::string& db_path) {
         return second_half;
     }
     const size_t end_row = m.first_row_of(last_train + 1);
-    p->lm = LogisticModel::fit(m, end_row, static_cast<size_t>(vandel::engine_settings().threads));
+    p->lm = LogisticModel::fit(m, end_row, vandel::run_threads());
     if (!p->lm) {
         p->line = "  [ML] Yetersiz geçmiş: eğitim dönemlerinde tek sınıf var, olasılık verilmedi";
         return second_half;

@@ -40,11 +40,9 @@ namespace {
 using ApplyPredictions = std::function<void(Document&)>;
 using PreparePredictions = ApplyPredictions(const std::string&);
 
-size_t run_threads() { return static_cast<size_t>(vandel::engine_settings().threads); }
-
 void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle style) {
     core::AtomicFile file(path);
-    core::write_json(file.stream(), doc, style, run_threads());
+    core::write_json(file.stream(), doc, style, vandel::run_threads());
     file.commit();
     console().line("    -> " + core::path_text(path));
 }
@@ -57,8 +55,9 @@ void write_json_file(const fs::path& path, const Document& doc, core::JsonStyle 
 class BackgroundJsonFile {
 public:
     BackgroundJsonFile(const fs::path& path, const Document& doc, core::JsonStyle style) : file_(path) {
-        writing_ = std::async(run_threads() > 1 ? std::launch::async : std::launch::deferred,
-                              [this, &doc, style] { core::write_json(file_.stream(), doc, style, run_threads()); });
+        const size_t threads = vandel::run_threads();
+        writing_ = std::async(threads > 1 ? std::launch::async : std::launch::deferred,
+                              [this, &doc, style, threads] { core::write_json(file_.stream(), doc, style, threads); });
         console().line("    -> " + core::path_text(path));
     }
     // Waits for the text, rethrows its failure, and commits the file.
