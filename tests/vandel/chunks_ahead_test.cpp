@@ -70,13 +70,15 @@ TEST(StreamedChunks, AFailurePartWayKeepsItsKindAndAnEarlyStopLeavesTheConnectio
         ThreadsScope scope(threads);
         Vandel con(":memory:");
         int64_t rows = 0;
+        // Far enough in that the engine has handed out chunks before it meets the bad cell.
         const std::string failing =
-            "SELECT CAST(CASE WHEN range < 150000 THEN '1' ELSE 'x' END AS INTEGER) AS v FROM range(200000)";
+            "SELECT CAST(CASE WHEN range < 1500000 THEN '1' ELSE 'x' END AS INTEGER) AS v FROM range(2000000)";
         EXPECT_EQ(testing::kind_thrown_by([&] {
                       con.for_each_number_chunk(failing, [&](const NumberChunk& c) { rows += c.rows(); });
                   }),
                   core::ErrorKind::ConversionException);
-        EXPECT_LT(rows, 200000);
+        EXPECT_GT(rows, 0);
+        EXPECT_LT(rows, 2000000);
 
         int chunks = 0;
         EXPECT_THROW(con.for_each_number_chunk(kRangeSql,
