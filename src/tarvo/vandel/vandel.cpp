@@ -248,6 +248,17 @@ void check_stream_end(duckdb_result& r) {
     if (const char* msg = duckdb_result_error(&r)) fail(msg, kind_for(duckdb_result_error_type(&r)));
 }
 
+// Hands each chunk of a result to visit(DataChunk&) in order, fetched ahead of it when `ahead` is
+// set, then reports a failure part-way that the result holds.
+template <class Visit>
+void for_each_data_chunk(duckdb_result& r, bool ahead, Visit&& visit) {
+    {
+        ChunksAhead chunks(r, ahead);
+        while (DataChunk chunk = chunks.next()) visit(chunk);
+    }
+    check_stream_end(r);
+}
+
 // Reads the result's chunks, appending each to `cols` (one column per result column) and
 // calling `on_chunk` after each when given (which may clear the columns). Returns false when
 // a column has a type not read from chunks.
@@ -265,19 +276,13 @@ bool read_chunks(duckdb_result& r, std::vector<core::Column>& cols, std::vector<
         while (std::find(names.begin(), names.end(), name) != names.end()) name += "_";
         names.push_back(name);
     }
-    {
-        ChunksAhead chunks(r, ahead);
-        while (true) {
-            DataChunk chunk = chunks.next();
-            if (!chunk) break;
-            idx_t n = duckdb_data_chunk_get_size(chunk.get());
-            for (idx_t c = 0; c < ncols; ++c)
-                read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk.get(), c), n, cols[c]);
-            chunk.reset();
-            if (on_chunk) on_chunk();
-        }
-    }
-    check_stream_end(r);
+    for_each_data_chunk(r, ahead, [&](DataChunk& chunk) {
+        idx_t n = duckdb_data_chunk_get_size(chunk.get());
+        for (idx_t c = 0; c < ncols; ++c)
+            read_chunk_column((*readers)[c], duckdb_data_chunk_get_vector(chunk.get(), c), n, cols[c]);
+        chunk.reset();
+        if (on_chunk) on_chunk();
+    });
     return true;
 }
 
@@ -627,18 +632,14 @@ void Vandel::for_each_cell_chunk(std::string_view sql, const std::function<void(
     if (!readers) unread_type();
     CellChunk chunk;
     chunk.vectors_.resize(readers->size());
-    ChunksAhead chunks(r.get(), fetch_ahead());
-    while (true) {
-        DataChunk data = chunks.next();
-        if (!data) break;
+    for_each_data_chunk(r.get(), fetch_ahead(), [&](const DataChunk& data) {
         chunk.rows_ = duckdb_data_chunk_get_size(data.get());
         for (idx_t c = 0; c < readers->size(); ++c) {
             duckdb_vector vec = duckdb_data_chunk_get_vector(data.get(), c);
             chunk.vectors_[c] = {duckdb_vector_get_data(vec), duckdb_vector_get_validity(vec), &(*readers)[c]};
         }
         on_chunk(chunk);
-    }
-    check_stream_end(r.get());
+    });
 }
 
 namespace {
@@ -713,18 +714,14 @@ void Vandel::stream_number_chunks(std::string_view sql, const std::vector<core::
     NumberChunk chunk;
     chunk.values_.resize(readers->size());
     chunk.valid_.resize(readers->size());
-    ChunksAhead chunks(r.get(), fetch_ahead());
-    while (true) {
-        DataChunk data = chunks.next();
-        if (!data) break;
+    for_each_data_chunk(r.get(), fetch_ahead(), [&](DataChunk& data) {
         chunk.rows_ = duckdb_data_chunk_get_size(data.get());
         for (idx_t c = 0; c < readers->size(); ++c)
             read_number_vector((*readers)[c], duckdb_data_chunk_get_vector(data.get(), c), chunk.rows_,
                                chunk.values_[c], chunk.valid_[c]);
         data.reset();
         on_chunk(chunk);
-    }
-    check_stream_end(r.get());
+    });
 }
 
 static std::vector<Row> to_rows(const core::Table& t) {

@@ -11,7 +11,7 @@ Standardisation Standardisation::of(const FeatureMatrix& m, size_t end_row) {
     // at a million firms, on one core while the other waited).
     std::array<double, kContinuousCount> slot_sums{}, slot_sums_sq{};
     std::array<size_t, kContinuousCount> slot_counts{};
-    std::array<size_t, 16> bit_counts{};
+    std::array<size_t, 8 * sizeof(decltype(m.flags)::value_type)> bit_counts{};  // one per bit of a row's flags
     for (size_t r = 0; r < end_row; ++r) {
         const float* row = m.continuous.data() + r * kContinuousCount;
         for (size_t c = 0; c < kContinuousCount; ++c) {
