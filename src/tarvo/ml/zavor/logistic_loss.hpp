@@ -42,48 +42,38 @@ public:
     void hessian_diagonal(std::vector<double>& diagonal) const override;
 
 private:
-    // A row's non-zero standardised values and their variables, in variable order, bias last.
-    struct SparseRow {
-        std::array<size_t, kFeatureCount + 1> variable;
-        std::array<double, kFeatureCount + 1> value;
-        size_t size = 0;
-    };
-    // Consecutive training rows in the solver's order: rows[b] is row first + b, with label y[b].
-    // A pass takes rows a few at a time so that the independent sums of neighbouring rows overlap
-    // (one row's sum is a chain of dependent additions, which a pass otherwise waits on).
-    static constexpr size_t kBatch = 8;
-    struct RowBatch {
-        std::array<SparseRow, kBatch> rows;
-        std::array<double, kBatch> y;
-        size_t first = 0;
-        size_t size = 0;
-    };
-    // The variables whose sums one thread adds up: bit f of `continuous` for continuous feature f,
-    // bit kSlot[f] of `flag_bits` for flag feature f.
+    // Lanes of doubles worked on together, each lane a value of its own (a row's sum in the row
+    // passes, a variable's sum in the sums by variable). Every lane gets the operations its value
+    // alone would get, in the same order, so the bits are those of working value by value; a zero
+    // value's term is -0.0, which leaves any sum as it is, as leaving the term out does.
+    static constexpr size_t kBlock = 8;  // rows per block of a row pass
+    static constexpr size_t kAhead = 32;  // how far ahead in the solver's order a row is prefetched
+    using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+    // The variables after the continuous ones, two to a pair: the flags in bit order, then the
+    // bias (a bit that is always set), then a padding bit that never is.
+    static constexpr size_t kFlagCount = kFeatureCount - kContinuousCount;
+    static constexpr size_t kContinuousPairs = kContinuousCount / 2;
+    static constexpr size_t kExtraPairs = (kFlagCount + 2) / 2;
+    static constexpr uint32_t kBiasBit = 1u << kFlagCount;
+    // The variables whose sums one thread adds up: runs of continuous pairs and of extra pairs.
     struct VariableShare {
-        uint32_t continuous = 0;
-        uint16_t flag_bits = 0;
-        bool bias = false;
-        template <class Visit>
-        void for_each_variable(Visit&& visit) const {
-            for (size_t f = 0; f < kFeatureCount; ++f)
-                if (kFeatures[f].kind == FeatureKind::continuous ? continuous >> f & 1u : flag_bits >> kSlot[f] & 1u)
-                    visit(f);
-            if (bias) visit(kFeatureCount);
-        }
+        size_t continuous_begin = 0, continuous_end = 0;
+        size_t extra_begin = 0, extra_end = 0;
     };
-    // Calls visit(batch) for consecutive batches covering the rows [begin, end) of the solver's order.
-    template <class Visit>
-    void for_each_batch(size_t begin, size_t end, Visit&& visit) const;
+    // Asks the memory for the values of row i of the solver's order.
+    void prefetch(size_t i) const;
+    // Calls out(i, w'x_i) for the rows i in [begin, end) of the solver's order, in that order.
+    template <class Out>
+    void for_each_dot(const std::vector<double>& w, size_t begin, size_t end, Out&& out) const;
     // The same over all the training rows, each thread taking a run of them.
-    template <class Visit>
-    void for_each_batch_by_rows(Visit&& visit) const;
-    // Calls visit(i, v, x) for every row i in the solver's order and every variable v of the share
-    // whose standardised value x in that row is not 0, a row's variables in feature order, bias last.
-    template <class Visit>
-    void for_each_value(const VariableShare& share, Visit&& visit) const;
-    // Row r of the matrix, standardised.
-    void read_row(size_t r, SparseRow& row) const;
+    template <class Out>
+    void for_each_dot_by_rows(const std::vector<double>& w, Out&& out) const;
+    // Sums over the rows in the solver's order of terms(i, x) for the share's variables, x being
+    // row i's standardised values of a pair of variables; terms returns one Pair per sum, and the
+    // sums start at `start`. Written to sums[k][v] for the share's variables v.
+    template <size_t kSums, class Terms>
+    void sum_by_variable(const VariableShare& share, const std::array<double, kSums>& start, Terms&& terms,
+                         const std::array<std::vector<double>*, kSums>& sums) const;
 
     const FeatureMatrix& m_;
     const Standardisation& standardisation_;
@@ -93,7 +83,13 @@ private:
     std::vector<uint32_t> order_;  // the matrix rows in the solver's order
     std::vector<VariableShare> variable_shares_;  // one per thread
     std::array<double, kFeatureCount> flag_value_{};  // a set flag's standardised value
-    std::array<size_t, 16> flag_of_bit_{};  // the flag feature kept in each bit of a row's flags
+    std::array<Pair, kContinuousPairs> centre_, scale_;  // of the continuous slots, two to a pair
+    // A flag's values in two rows, looked up by its bits in the two rows.
+    std::array<std::array<Pair, 4>, kFlagCount> flag_pair_values_{};
+    // An extra pair's two values, looked up by its two bits of a row's extra bits.
+    std::array<std::array<Pair, 4>, kExtraPairs> extra_values_{};
+    std::array<size_t, 2 * kContinuousPairs> variable_of_slot_{};  // padding slots: kFeatureCount + 1
+    std::array<size_t, 2 * kExtraPairs> variable_of_extra_{};
     std::vector<double> z_;  // per row: w'x, then after gradient() C (sigma(y w'x) - 1) y
     std::vector<double> d_;  // per row after gradient(): sigma (1 - sigma), the Hessian's weight
     std::vector<double> diagonal_;  // the Hessian's diagonal, summed by gradient()
