@@ -132,6 +132,12 @@ void Column::set(size_t i, const Value& v) {
     store(i, v);
 }
 
+void Column::set_double(size_t i, double v) {
+    if (kind_ != Kind::f64 && kind_ != Kind::mixed) return set(i, Value(v));
+    tags_[i] = kReal;
+    bits_.set(i, std::bit_cast<uint64_t>(v));
+}
+
 void Column::set_null(size_t i) {
     tags_[i] = kNull;
     bits_.set(i, 0);

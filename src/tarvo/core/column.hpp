@@ -79,6 +79,7 @@ public:
     }
 
     void set(size_t i, const Value& v);
+    void set_double(size_t i, double v);  // set(i, Value(v)) without the Value
     void set_null(size_t i);
     void push_back(const Value& v);
     void push_null();

@@ -613,6 +613,11 @@ core::Value CellChunk::value(size_t c, size_t i) const {
     return out;
 }
 
+const double* CellChunk::doubles(size_t c) const {
+    const Vector& v = vectors_[c];
+    return v.reader->type == DUCKDB_TYPE_DOUBLE ? static_cast<const double*>(v.data) : nullptr;
+}
+
 std::string_view CellChunk::text_form(size_t c, size_t i, std::string& scratch) const {
     const Vector& v = vectors_[c];
     if (is_null(c, i)) return scratch = core::null_text(kind_of(v.reader->type));

@@ -70,6 +70,9 @@ public:
     // The cell's text form (Column::text_form): a text cell viewed in place; any other cell's text
     // form is written into `scratch` and viewed there.
     std::string_view text_form(size_t c, size_t i, std::string& scratch) const;
+    // Column c's cells as stored, when it is a DOUBLE column (nullptr otherwise): a null cell's
+    // place holds no value. A large pivot reads its numbers here instead of through value().
+    const double* doubles(size_t c) const;
 
 private:
     friend class Vandel;
