@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <set>
+#include <unordered_set>
 #include <string_view>
+#include <vector>
 
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/text_index.hpp"
@@ -181,13 +182,17 @@ void null_non_finite(Column& c) {
         if (c.is_double_cell(i) && !std::isfinite(c.double_at(i))) c.set_null(i);
 }
 
+// The distinct non-empty texts of a column, in byte order. Found by hash, then only the few
+// distinct ones sorted: an ordered set of a million cells cost a tenth of a second per column.
 List distinct_names(const Column* c) {
-    std::set<std::string> names;
+    std::unordered_set<std::string_view> seen;
     if (c)
         for (size_t i = 0; i < c->size(); ++i)
-            if (c->is_text_cell(i) && !c->text_at(i).empty()) names.insert(c->text_at(i));
+            if (c->is_text_cell(i) && !c->text_at(i).empty()) seen.insert(c->text_at(i));
+    std::vector<std::string_view> names(seen.begin(), seen.end());
+    std::sort(names.begin(), names.end());
     List out;
-    for (const auto& n : names) out.emplace_back(n);
+    for (const std::string_view n : names) out.emplace_back(std::string(n));
     return out;
 }
 
