@@ -146,4 +146,37 @@ TEST(Table, ReorderKeepsRowsTogether) {
     EXPECT_EQ(text_forms(t["risk"]), (std::vector<std::string>{"300000", "1", "<NA>"}));
 }
 
+// Long columns are gathered by several threads, each a run of the rows: every cell must land in
+// its own place, whatever the cell's kind and the column's byte width.
+TEST(Table, ReorderWithThreadsPutsEveryCellWhereOneThreadDoes) {
+    const size_t n = 200003;  // long enough for threads, and not a multiple of their count
+    std::vector<std::optional<int64_t>> wide(n), narrow(n);
+    std::vector<std::optional<std::string>> texts(n);
+    Column mixed(Kind::mixed, n);
+    for (size_t i = 0; i < n; ++i) {
+        wide[i] = i % 7 == 0 ? std::nullopt : std::optional<int64_t>(static_cast<int64_t>(i) * 40000);
+        narrow[i] = static_cast<int64_t>(i % 100);
+        texts[i] = i % 5 == 0 ? std::nullopt : std::optional<std::string>("firma " + std::to_string(i));
+        if (i % 3 == 0) mixed.set_double(i, 0.5 * static_cast<double>(i));
+        if (i % 3 == 1) mixed.set(i, Value("t" + std::to_string(i % 10)));
+    }
+    Table t;
+    t.set("wide", Column::of_i64(wide));
+    t.set("narrow", Column::of_i64(narrow));
+    t.set("texts", Column::of_str(texts));
+    t.set("mixed", std::move(mixed));
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i) order[i] = (i * 7919) % n;  // a permutation: 7919 is prime to n
+    Table one = t;
+    one.reorder(order, 1);
+    for (const size_t threads : {2, 3}) {
+        Table several = t;
+        several.reorder(order, threads);
+        for (const char* name : {"wide", "narrow", "texts", "mixed"}) {
+            ASSERT_EQ(text_forms(several[name]), text_forms(one[name])) << name << ", " << threads << " threads";
+        }
+    }
+    EXPECT_EQ(one["wide"].text_form(1), text_forms(t["wide"])[7919]);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "tarvo/core/errors.hpp"
+#include "tarvo/core/parallel.hpp"
 
 namespace tarvo::core {
 
@@ -236,18 +237,23 @@ Column Column::to_numeric() const {
     return out;
 }
 
-Column Column::take(const std::vector<size_t>& rows) const& { return take_rows(rows, nullptr); }
+Column Column::take(const std::vector<size_t>& rows, size_t threads) const& { return take_rows(rows, nullptr, threads); }
 
-Column Column::take(const std::vector<size_t>& rows) && { return take_rows(rows, &texts_); }
+Column Column::take(const std::vector<size_t>& rows, size_t threads) && { return take_rows(rows, &texts_, threads); }
 
 // The pool is kept whole (indexes unchanged) when it has no more entries than rows are taken,
 // which keeps shared texts shared; otherwise each taken text cell gets its own entry.
-Column Column::take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool) const {
+Column Column::take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool,
+                         size_t threads) const {
     const bool whole_pool = texts_.size() <= rows.size();
+    // Threads are started only for columns long enough to repay them.
+    if (rows.size() < (size_t{1} << 16)) threads = 1;
     Column out(kind_);
-    out.tags_.reserve(rows.size());
-    for (size_t r : rows) out.tags_.push_back(tags_[r]);
-    out.bits_ = bits_.gather(rows);
+    out.tags_.resize(rows.size());
+    run_in_parallel_over(rows.size(), threads, [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k) out.tags_[k] = tags_[rows[k]];
+    });
+    out.bits_ = bits_.gather(rows, threads);
     if (whole_pool) {
         out.texts_ = movable_pool ? std::move(*movable_pool) : texts_;
         return out;

@@ -102,8 +102,10 @@ public:
 
     // Rows selected by position, in the given order. The rvalue form moves the text pool when
     // it is kept whole (a reordering).
-    Column take(const std::vector<size_t>& rows) const&;
-    Column take(const std::vector<size_t>& rows) &&;
+    // With more than one thread, each gathers a run of the rows (the new column is made on the
+    // calling thread).
+    Column take(const std::vector<size_t>& rows, size_t threads = 1) const&;
+    Column take(const std::vector<size_t>& rows, size_t threads = 1) &&;
     // Rows where mask[i] is non-zero.
     Column filter(const std::vector<uint8_t>& mask) const;
     // Appends the cells of another column (kinds merge like push_back).
@@ -122,7 +124,7 @@ private:
     enum Tag : uint8_t { kNull = 0, kBool, kInt, kReal, kText };
     void store(size_t i, const Value& v);
     void widen_for(const Value& v);
-    Column take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool) const;
+    Column take_rows(const std::vector<size_t>& rows, std::vector<std::string>* movable_pool, size_t threads) const;
 
     Kind kind_;
     std::vector<uint8_t> tags_;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "tarvo/core/parallel.hpp"
+
 namespace tarvo::core {
 
 class PackedWords {
@@ -68,18 +70,22 @@ public:
     void reserve(size_t n) {
         if (n * width_ > room_) reallocate(n * width_);
     }
-    // The words at the given positions, in that order, at this vector's width.
-    PackedWords gather(const std::vector<size_t>& positions) const {
+    // The words at the given positions, in that order, at this vector's width. With more than one
+    // thread, each gathers a run of the positions into the new vector, made beforehand on the
+    // calling thread (memory a worker thread allocated would stay in that thread's own heap).
+    PackedWords gather(const std::vector<size_t>& positions, size_t threads = 1) const {
         PackedWords out;
         out.width_ = width_;
         out.reallocate(positions.size() * width_);
         out.size_ = positions.size();
-        switch (width_) {
-            case 1: gather_as<1>(positions, out.bytes_.get()); break;
-            case 2: gather_as<2>(positions, out.bytes_.get()); break;
-            case 4: gather_as<4>(positions, out.bytes_.get()); break;
-            default: gather_as<8>(positions, out.bytes_.get());
-        }
+        run_in_parallel_over(positions.size(), threads, [&](size_t begin, size_t end) {
+            switch (width_) {
+                case 1: gather_as<1>(positions, begin, end, out.bytes_.get()); break;
+                case 2: gather_as<2>(positions, begin, end, out.bytes_.get()); break;
+                case 4: gather_as<4>(positions, begin, end, out.bytes_.get()); break;
+                default: gather_as<8>(positions, begin, end, out.bytes_.get());
+            }
+        });
         return out;
     }
 
@@ -91,12 +97,10 @@ private:
         return static_cast<uint64_t>(static_cast<int64_t>(v));
     }
 
+    // The words at positions[begin, end) into their places in `dst`.
     template <size_t W>
-    void gather_as(const std::vector<size_t>& positions, uint8_t* dst) const {
-        for (size_t i : positions) {
-            std::memcpy(dst, bytes_.get() + i * W, W);
-            dst += W;
-        }
+    void gather_as(const std::vector<size_t>& positions, size_t begin, size_t end, uint8_t* dst) const {
+        for (size_t k = begin; k < end; ++k) std::memcpy(dst + k * W, bytes_.get() + positions[k] * W, W);
     }
 
     static uint8_t width_for(uint64_t word) {

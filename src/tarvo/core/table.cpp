@@ -60,8 +60,8 @@ Table Table::take(const std::vector<size_t>& rows) const {
     return out;
 }
 
-void Table::reorder(const std::vector<size_t>& rows) {
-    for (auto& c : cols_) c = std::move(c).take(rows);
+void Table::reorder(const std::vector<size_t>& rows, size_t threads) {
+    for (auto& c : cols_) c = std::move(c).take(rows, threads);
 }
 
 Table Table::filter(const std::vector<uint8_t>& mask) const {

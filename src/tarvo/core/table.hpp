@@ -38,8 +38,8 @@ public:
 
     Table take(const std::vector<size_t>& rows) const;
     // Puts the rows in the given order in place, one column at a time (so at most one column is
-    // held twice).
-    void reorder(const std::vector<size_t>& rows);
+    // held twice), each column's rows shared out among `threads`.
+    void reorder(const std::vector<size_t>& rows, size_t threads = 1);
     Table filter(const std::vector<uint8_t>& mask) const;
 
 private:

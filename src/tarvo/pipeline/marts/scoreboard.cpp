@@ -11,6 +11,7 @@
 #include "tarvo/core/text_index.hpp"
 #include "tarvo/pipeline/marts/bands.hpp"
 #include "tarvo/pipeline/marts/diag_index.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::marts {
@@ -131,7 +132,7 @@ void into_dim_entity_order(Table& base) {
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sira.int_at(a) < sira.int_at(b); });
     base.drop("_sira");
-    base.reorder(order);
+    base.reorder(order, vandel::run_threads());
 }
 
 // The score cell as the scoreboard carries it: "YI" stays, a number is rounded half to even
@@ -325,7 +326,7 @@ void add_risk_distance_columns(Table& rows, const std::vector<int64_t>& son_risk
 void order_rows(Table& rows, const std::vector<int64_t>& son_risk) {
     std::vector<std::optional<double>> sort_keys(son_risk.size());
     for (size_t i = 0; i < son_risk.size(); ++i) sort_keys[i] = static_cast<double>(son_risk[i]);
-    rows.reorder(core::stable_order(sort_keys, /*descending=*/true));
+    rows.reorder(core::stable_order(sort_keys, /*descending=*/true), vandel::run_threads());
     for (size_t c = 0; c < rows.ncols(); ++c) null_non_finite(rows.column(c));
 }
 
