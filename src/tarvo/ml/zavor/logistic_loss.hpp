@@ -49,8 +49,9 @@ private:
     static constexpr size_t kBlock = 8;  // rows per block of a row pass
     static constexpr size_t kAhead = 32;  // how far ahead in the solver's order a row is prefetched
     using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-    // The variables after the continuous ones, two to a pair: the flags in bit order, then the
-    // bias (a bit that is always set), then a padding bit that never is.
+    // The variables after the continuous ones ("extras"), two to a pair: the flags in bit order,
+    // then the bias (a bit that is always set), then, when that makes an odd count, a padding bit
+    // that never is.
     static constexpr size_t kFlagCount = kFeatureCount - kContinuousCount;
     static constexpr size_t kContinuousPairs = kContinuousCount / 2;
     static constexpr size_t kExtraPairs = (kFlagCount + 2) / 2;
