@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <unordered_set>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "tarvo/core/console.hpp"
