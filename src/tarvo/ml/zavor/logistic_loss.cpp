@@ -61,9 +61,9 @@ LogisticLoss::LogisticLoss(const FeatureMatrix& m, size_t end_row, const Standar
     for (size_t f = 0; f < kFeatureCount; ++f) {
         const size_t slot = kSlot[f];
         if (kFeatures[f].kind == FeatureKind::flag) {
-            flag_value_[f] = standardisation(f, 1.0f);
-            flag_pair_values_[slot] = by_two_bits(flag_value_[f], flag_value_[f]);
-            extra_value[slot] = flag_value_[f];
+            const double set_value = standardisation(f, 1.0f);  // a set flag's standardised value
+            flag_pair_values_[slot] = by_two_bits(set_value, set_value);
+            extra_value[slot] = set_value;
             variable_of_extra_[slot] = f;
         } else {
             centre_[slot / 2][slot % 2] = standardisation.centre[f];

@@ -83,7 +83,6 @@ private:
     size_t positives_ = 0;  // the rows labelled 1, which come first
     std::vector<uint32_t> order_;  // the matrix rows in the solver's order
     std::vector<VariableShare> variable_shares_;  // one per thread
-    std::array<double, kFeatureCount> flag_value_{};  // a set flag's standardised value
     std::array<Pair, kContinuousPairs> centre_, scale_;  // of the continuous slots, two to a pair
     // A flag's values in two rows, looked up by its bits in the two rows.
     std::array<std::array<Pair, 4>, kFlagCount> flag_pair_values_{};
