@@ -662,6 +662,7 @@ void read_number_vector(const ColumnReader& cr, duckdb_vector vec, idx_t n, std:
     values.resize(n);
     valid.assign(n, 1);
     void* data = duckdb_vector_get_data(vec);
+    uint64_t* validity = duckdb_vector_get_validity(vec);
     switch (cr.type) {
         case DUCKDB_TYPE_INTEGER: widen<int32_t>(data, n, values.data()); break;
         case DUCKDB_TYPE_BIGINT: widen<int64_t>(data, n, values.data()); break;
@@ -677,10 +678,13 @@ void read_number_vector(const ColumnReader& cr, duckdb_vector vec, idx_t n, std:
                 void operator()(std::string&&) const {}
                 void operator()() const {}
             };
-            for (idx_t i = 0; i < n; ++i) visit_cell(cr, data, i, AsNumber{values[i]});
+            // A null cell's place holds whatever the engine left there (a boolean's byte need
+            // not be 0 or 1), so only valid cells are read.
+            for (idx_t i = 0; i < n; ++i)
+                if (!validity || duckdb_validity_row_is_valid(validity, i)) visit_cell(cr, data, i, AsNumber{values[i]});
         }
     }
-    if (uint64_t* validity = duckdb_vector_get_validity(vec))
+    if (validity)
         for (idx_t i = 0; i < n; ++i)
             if (!duckdb_validity_row_is_valid(validity, i)) {
                 valid[i] = 0;
