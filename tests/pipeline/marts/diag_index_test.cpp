@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -234,6 +235,49 @@ TEST(DiagIndexFull, FindingsKeysAndNewGroupsInOrder) {
               R"("yeni_gruplar":["G1"]}},)"
               R"("11":{"2401":{"bulgular":[{"katman":"L1","kriter":"k1","deger":1.0,"yeni":1}],"yeni_gruplar":[]}}})");
     EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] full: 2 firma, 6 bulgu"}));
+}
+
+// The findings reach the index a chunk of rows at a time: a firm, and a period within it, whose
+// rows run across chunks stay one entry, and the next firm and period open after them.
+TEST(DiagIndexFull, FirmsAndPeriodsRunningAcrossChunksStayWhole) {
+    Vandel con(":memory:");
+    con.execute(std::string(kFindings) +
+                "; INSERT INTO diag_eus_kapsam_diskalma "
+                "SELECT 1, '2401', printf('L%05d', i), 'k', NULL, NULL, NULL, "
+                "       CASE WHEN i % 1500 = 7 THEN 'G' || (i // 1500) END, 1 FROM range(5000) t(i); "
+                "INSERT INTO diag_eus_kapsam_diskalma VALUES (1, '2402', 'L', 'k', NULL, NULL, NULL, NULL, 1), "
+                "(2, '2401', 'L', 'k', NULL, NULL, NULL, 'G9', 1)");
+    std::string expected = R"({"1":{"2401":{"bulgular":[)";
+    for (int i = 0; i < 5000; ++i) {
+        char katman[8];
+        std::snprintf(katman, sizeof katman, "L%05d", i);
+        expected += std::string(i ? "," : "") + R"({"katman":")" + katman + R"(","kriter":"k",)";
+        if (i % 1500 == 7) expected += R"("grup":"G)" + std::to_string(i / 1500) + R"(",)";
+        expected += R"("yeni":1})";
+    }
+    expected += R"(],"yeni_gruplar":["G0","G1","G2","G3"]},)"
+                R"("2402":{"bulgular":[{"katman":"L","kriter":"k","yeni":1}],"yeni_gruplar":[]}},)"
+                R"("2":{"2401":{"bulgular":[{"katman":"L","kriter":"k","grup":"G9","yeni":1}],"yeni_gruplar":["G9"]}}})";
+    core::ConsoleCapture cap;
+    EXPECT_EQ(_build_diag_index_full(con, {"2", "1"}), expected);
+    EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] full: 2 firma, 5002 bulgu"}));
+}
+
+// A value that cannot be read as a number, chunks after the first, ends the request with "{}"
+// and its line; the connection serves the next request.
+TEST(DiagIndexFull, UnreadableValueDeepInTheFindingsIsReported) {
+    Vandel con(":memory:");
+    con.execute("CREATE TABLE diag_eus_kapsam_diskalma (muta BIGINT, donem VARCHAR, katman VARCHAR, "
+                "kriter VARCHAR, deger VARCHAR, onceki_deger DOUBLE, aciklama VARCHAR, grup VARCHAR, yeni INTEGER); "
+                "INSERT INTO diag_eus_kapsam_diskalma SELECT 1, '2401', printf('L%05d', i), 'k', "
+                "CASE WHEN i = 4500 THEN 'x' ELSE '1' END, NULL, NULL, NULL, 1 FROM range(5000) t(i); "
+                "INSERT INTO diag_eus_kapsam_diskalma VALUES (2, '2401', 'L', 'k', '2', NULL, NULL, NULL, 1)");
+    core::ConsoleCapture cap;
+    EXPECT_EQ(_build_diag_index_full(con, {"1"}), "{}");
+    EXPECT_EQ(_build_diag_index_full(con, {"2"}),
+              R"({"2":{"2401":{"bulgular":[{"katman":"L","kriter":"k","deger":2.0,"yeni":1}],"yeni_gruplar":[]}}})");
+    EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] full hata: could not convert string to float: 'x'",
+                                                         "  [DIAG] full: 1 firma, 1 bulgu"}));
 }
 
 TEST(DiagIndexFull, QuietEmptyResults) {

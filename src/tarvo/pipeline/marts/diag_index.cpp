@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -214,115 +213,121 @@ void append_cell(std::string& out, const core::Column* c, size_t i) {
         out += "null";
 }
 
+// The detail query's columns, found once per chunk (null when the table lacks one).
+struct FindingColumns {
+    explicit FindingColumns(const core::Table& t)
+        : muta(t["muta"]), donem(t["donem"]), katman(t.find("katman")), kriter(t.find("kriter")),
+          aciklama(t.find("aciklama")), deger(t.find("deger")), onceki(t.find("onceki_deger")),
+          grup(t.find("grup")), yeni(t.find("yeni")) {}
+    const core::Column& muta;
+    const core::Column& donem;
+    const core::Column *katman, *kriter, *aciklama, *deger, *onceki, *grup, *yeni;
+};
+
 // One finding's mapping. Its group goes to `grup_out` ("" when it has none) and the returned
 // value is its "yeni".
-int64_t append_finding(std::string& out, const core::Table& t, size_t i, std::string& grup_out) {
+int64_t append_finding(std::string& out, const FindingColumns& c, size_t i, std::string& grup_out) {
     out += "{\"katman\":";
-    append_cell(out, t.find("katman"), i);
+    append_cell(out, c.katman, i);
     out += ",\"kriter\":";
-    append_cell(out, t.find("kriter"), i);
-    if (auto a = meaningful_text(t.find("aciklama"), i)) {
+    append_cell(out, c.kriter, i);
+    if (auto a = meaningful_text(c.aciklama, i)) {
         out += ",\"aciklama\":";
         ronnel::append_json_text(out, *a);
     }
-    if (auto d = float_of(t.find("deger"), i)) {
+    if (auto d = float_of(c.deger, i)) {
         out += ",\"deger\":";
         ronnel::append_json_number(out, *d);
     }
-    if (auto d = float_of(t.find("onceki_deger"), i)) {
+    if (auto d = float_of(c.onceki, i)) {
         out += ",\"onceki\":";
         ronnel::append_json_number(out, *d);
     }
     grup_out.clear();
-    if (auto g = meaningful_text(t.find("grup"), i)) {
+    if (auto g = meaningful_text(c.grup, i)) {
         grup_out = std::move(*g);
         out += ",\"grup\":";
         ronnel::append_json_text(out, grup_out);
     }
-    const int64_t yeni = yeni_of(t.find("yeni"), i);
+    const int64_t yeni = yeni_of(c.yeni, i);
     out += ",\"yeni\":";
     out += std::to_string(yeni);
     out += '}';
     return yeni;
 }
 
-// The detail rows grouped by firm, then by period within the firm, each in the order its first
-// row arrives; a period's rows keep their order.
-struct FirmFindings {
-    std::string key;
-    std::vector<std::pair<std::string, std::vector<size_t>>> periods;  // period key, its rows
+// The full index's text, written as the detail rows stream in: holding a quarter of a million
+// findings as a table, to group them before writing, added 75 MB to the run's peak. The rows come
+// ordered by muta, then donem, so a firm's rows, and a period's rows within the firm, arrive
+// together: each firm and each period opens at its first row and closes when the next begins.
+class FullIndexText {
+public:
+    void add(const core::Table& chunk) {
+        const FindingColumns c(chunk);
+        for (size_t i = 0; i < chunk.nrows(); ++i) {
+            key_ = c.muta.text_form(i);
+            if (firms_ == 0 || key_ != firm_) open_firm();
+            key_ = c.donem.text_form(i);
+            if (!in_period_ || key_ != period_) open_period();
+            if (findings_in_period_++ > 0) out_ += ',';
+            if (append_finding(out_, c, i, grup_) == 1 && !grup_.empty() &&
+                std::find(groups_.begin(), groups_.end(), grup_) == groups_.end())
+                groups_.push_back(grup_);
+            ++findings_;
+        }
+    }
+    size_t firms() const { return firms_; }
+    size_t findings() const { return findings_; }
+    // The whole text; nothing is added after.
+    std::string finish() {
+        if (firms_ > 0) close_firm();
+        out_ += '}';
+        return std::move(out_);
+    }
+
+private:
+    void open_firm() {
+        if (firms_++ > 0) {
+            close_firm();
+            out_ += ',';
+        }
+        firm_.swap(key_);
+        ronnel::append_json_text(out_, firm_);
+        out_ += ":{";
+    }
+    void close_firm() {
+        close_period();
+        out_ += '}';
+    }
+    void open_period() {
+        if (in_period_) {
+            close_period();
+            out_ += ',';
+        }
+        period_.swap(key_);
+        ronnel::append_json_text(out_, period_);
+        out_ += ":{\"bulgular\":[";
+        in_period_ = true;
+        findings_in_period_ = 0;
+        groups_.clear();
+    }
+    void close_period() {
+        if (!in_period_) return;
+        out_ += "],\"yeni_gruplar\":[";
+        for (size_t k = 0; k < groups_.size(); ++k) {
+            if (k) out_ += ',';
+            ronnel::append_json_text(out_, groups_[k]);
+        }
+        out_ += "]}";
+        in_period_ = false;
+    }
+
+    std::string out_ = "{";
+    std::string firm_, period_, key_, grup_;
+    std::vector<std::string> groups_;  // the open period's new groups, in order of arrival
+    size_t firms_ = 0, findings_ = 0, findings_in_period_ = 0;
+    bool in_period_ = false;  // a period of the open firm is open
 };
-
-std::vector<FirmFindings> group_findings(const core::Table& t) {
-    const core::Column& muta = t["muta"];
-    const core::Column& donem = t["donem"];
-    std::vector<FirmFindings> firms;
-    std::unordered_map<std::string, size_t> firm_at;
-    for (size_t i = 0; i < t.nrows(); ++i) {
-        auto [it, added] = firm_at.try_emplace(muta.text_form(i), firms.size());
-        if (added) firms.push_back({it->first, {}});
-        auto& periods = firms[it->second].periods;
-        const std::string period_key = donem.text_form(i);
-        auto period = std::find_if(periods.begin(), periods.end(), [&](const auto& p) { return p.first == period_key; });
-        if (period == periods.end()) period = periods.insert(periods.end(), {period_key, {}});
-        period->second.push_back(i);
-    }
-    return firms;
-}
-
-// Somewhat more than the index's text takes: its texts, and at most about 200 bytes per finding
-// of keys, numbers and punctuation (its period's and firm's included). The text is reserved at
-// that size so that it is not copied while it grows; the room it leaves unused is never touched.
-uint64_t size_bound(const core::Table& t) {
-    uint64_t size = 2 + uint64_t{200} * t.nrows();
-    for (const char* name : {"muta", "donem", "katman", "kriter", "aciklama", "grup"})
-        if (const core::Column* c = t.find(name))
-            for (size_t i = 0; i < t.nrows(); ++i) size += c->is_text_cell(i) ? c->text_at(i).size() : 0;
-    return size;
-}
-
-// The full index of the detail rows, written as JSON straight away: a quarter of a million
-// findings built as documents first took over 300 MB for a 37 MB text.
-std::string full_index_json(const core::Table& t, const std::vector<FirmFindings>& firms) {
-    std::string out = "{";
-    // Only to spare copies: where the address space (a 32-bit process's) has no room for the
-    // bound, the text grows as it goes.
-    if (const uint64_t bound = size_bound(t); bound < out.max_size()) {
-        try {
-            out.reserve(static_cast<size_t>(bound));
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    std::string grup;
-    std::vector<std::string> groups;
-    for (const FirmFindings& firm : firms) {
-        if (out.size() > 1) out += ',';
-        ronnel::append_json_text(out, firm.key);
-        out += ":{";
-        bool first_period = true;
-        for (const auto& [period_key, rows] : firm.periods) {
-            if (!first_period) out += ',';
-            first_period = false;
-            ronnel::append_json_text(out, period_key);
-            out += ":{\"bulgular\":[";
-            groups.clear();
-            for (size_t k = 0; k < rows.size(); ++k) {
-                if (k) out += ',';
-                const bool new_group = append_finding(out, t, rows[k], grup) == 1 && !grup.empty();
-                if (new_group && std::find(groups.begin(), groups.end(), grup) == groups.end()) groups.push_back(grup);
-            }
-            out += "],\"yeni_gruplar\":[";
-            for (size_t k = 0; k < groups.size(); ++k) {
-                if (k) out += ',';
-                ronnel::append_json_text(out, groups[k]);
-            }
-            out += "]}";
-        }
-        out += '}';
-    }
-    out += '}';
-    return out;
-}
 
 }  // namespace
 
@@ -387,15 +392,14 @@ std::string _build_diag_index_full(vandel::Vandel& con, const std::vector<std::s
             out.set("muta", std::move(keys));
             con.run_with_out(out, kFilterInsert);
         }
-        core::Table found = con.query(kDetail);
+        FullIndexText index;
+        con.for_each_chunk(kDetail, [&index](core::Table& chunk) { index.add(chunk); });
         con.execute(kFilterDrop);
 
-        if (found.nrows() == 0) return "{}";
-        const std::vector<FirmFindings> firms = group_findings(found);
-        std::string index = full_index_json(found, firms);
-        core::console().line("  [DIAG] full: " + std::to_string(firms.size()) + " firma, " +
-                             std::to_string(found.nrows()) + " bulgu");
-        return index;
+        if (index.findings() == 0) return "{}";
+        core::console().line("  [DIAG] full: " + std::to_string(index.firms()) + " firma, " +
+                             std::to_string(index.findings()) + " bulgu");
+        return index.finish();
     } catch (const std::exception& e) {
         core::console().line(std::string("  [DIAG] full hata: ") + e.what());
         core::console().traceback(e, "_build_diag_index_full");
