@@ -9,6 +9,7 @@
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
 #include "tarvo/core/json.hpp"
+#include "tarvo/pipeline/ronnel/admin_view.hpp"
 #include "tarvo/pipeline/ronnel/page_frame.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
@@ -123,6 +124,34 @@ TEST(RenderHtml, ScriptSafeCopyEscapesExactlyTheCharactersThatCouldEndTheScript)
         std::string out = "prefix:";
         ronnel::append_script_safe(out, json);
         EXPECT_EQ(out, "prefix:" + expected) << json;
+        EXPECT_EQ(ronnel::is_script_safe(json), expected == json) << json;
+    }
+}
+
+// The admin view's parts are left out only when the whole view would pass its budget: a budget of
+// exactly the view's size keeps every part. A part that arrives as JSON text is escaped when it
+// needs it and taken as it stands when it does not.
+TEST(AdminView, PartsAreLeftOutOnlyWhenTheViewPassesItsBudget) {
+    for (const std::string diag : {R"({"7":{"2402":{"aciklama":"a <b> & c"}}})", R"({"7":{"2402":{"aciklama":"a b"}}})"}) {
+        core::Dict extra;
+        extra.set("backtest_summary", core::Document(core::Dict{}));
+        extra.set("ml_predictions", core::Document::empty_list());
+        extra.set("diag_index_full_json", diag);
+        const core::Document extra_doc(std::move(extra));
+        const core::Document board(core::Dict{});
+        const ronnel::AdminView whole = ronnel::build_admin_view(extra_doc, board, 1 << 20);
+        std::string safe_diag;
+        ronnel::append_script_safe(safe_diag, diag);
+        EXPECT_EQ(whole.json, R"({"backtest_summary":{},"backtest_firma":null,"ml_predictions":[],"diag_index_full":)" +
+                                  safe_diag + R"(,"ml_model":null})");
+        EXPECT_TRUE(whole.notes.empty());
+        const ronnel::AdminView at_budget = ronnel::build_admin_view(extra_doc, board, whole.json.size());
+        EXPECT_EQ(at_budget.json, whole.json);
+        EXPECT_TRUE(at_budget.notes.empty());
+        const ronnel::AdminView over = ronnel::build_admin_view(extra_doc, board, whole.json.size() - 1);
+        EXPECT_EQ(over.json, R"({"backtest_summary":{},"backtest_firma":null,"ml_predictions":[],"diag_index_full":null,"ml_model":null})");
+        EXPECT_EQ(over.notes, (std::vector<std::string>{
+                                  "Tanı bulguları (0,0 MB) sayfa boyut sınırına sığmadığı için bu sayfada gösterilmiyor."}));
     }
 }
 

@@ -84,32 +84,53 @@ std::string named_firm_lists_json(const core::Document* lists, const core::Docum
     return out;
 }
 
-// One part of the view: its key and its script-safe JSON.
+// One part of the view: its key and its script-safe JSON, written here or, for a part that arrives
+// as JSON text already safe, that text where it stands (the full diagnostic index runs to tens of
+// megabytes, and a copy of it was the run's peak).
 struct Part {
     const char* key;
     std::string json;
+    const std::string* given = nullptr;
+    std::string_view text() const { return given ? std::string_view(*given) : std::string_view(json); }
+    void leave_out() {
+        given = nullptr;
+        json = "null";
+    }
 };
 
-std::string part_json(const core::Document* d) { return d ? script_safe_json(*d) : "null"; }
+Part document_part(const char* key, const core::Document* d) { return {key, d ? script_safe_json(*d) : "null"}; }
 
-// A part that arrives already written as JSON text, made script-safe whatever its writer did
-// (a safe text passes unchanged).
-std::string json_text_part(const core::Document* d) {
-    if (!d || !d->is_text()) return "null";
+// A part that arrives already written as JSON text, made script-safe whatever its writer did.
+Part json_text_part(const char* key, const core::Document* d) {
+    if (!d || !d->is_text()) return {key, "null"};
+    if (is_script_safe(d->as_text())) return {key, {}, &d->as_text()};
+    std::string safe;
+    append_script_safe(safe, d->as_text());
+    return {key, std::move(safe)};
+}
+
+std::string key_text(const Part& p) {
     std::string out;
-    out.reserve(d->as_text().size());
-    append_script_safe(out, d->as_text());
+    append_json_text(out, p.key);
     return out;
+}
+
+// The size of view_json(parts), worked out without writing it.
+size_t view_size(const std::vector<Part>& parts) {
+    size_t size = 2 + (parts.empty() ? 0 : parts.size() - 1);  // the braces and the commas
+    for (const Part& p : parts) size += key_text(p).size() + 1 + p.text().size();
+    return size;
 }
 
 // {"key":json,...} of the parts, as the whole view written at once would read.
 std::string view_json(const std::vector<Part>& parts) {
     std::string out = "{";
+    out.reserve(view_size(parts));
     for (const Part& p : parts) {
         if (out.size() > 1) out += ',';
-        append_json_text(out, p.key);
+        out += key_text(p);
         out += ':';
-        out += p.json;
+        out += p.text();
     }
     out += '}';
     return out;
@@ -123,31 +144,31 @@ std::string megabytes_text(double bytes) {
 }
 
 AdminView build_admin_view(const core::Document& extra, const core::Document& scoreboard, size_t budget) {
-    // Each part is written once, from the documents as they are (no copy of the view first).
+    // Each part is written once, from the documents as they are, and the view once its left-out
+    // parts are known.
     std::vector<Part> parts;
-    parts.push_back({"backtest_summary", part_json(extra.get("backtest_summary"))});
+    parts.push_back(document_part("backtest_summary", extra.get("backtest_summary")));
     parts.push_back({"backtest_firma", named_firm_lists_json(extra.get("backtest_firma"), scoreboard)});
-    parts.push_back({"ml_predictions", part_json(extra.get("ml_predictions"))});
-    parts.push_back({"diag_index_full", json_text_part(extra.get("diag_index_full_json"))});
-    parts.push_back({"ml_model", part_json(scoreboard.get("ml_model"))});
+    parts.push_back(document_part("ml_predictions", extra.get("ml_predictions")));
+    parts.push_back(json_text_part("diag_index_full", extra.get("diag_index_full_json")));
+    parts.push_back(document_part("ml_model", scoreboard.get("ml_model")));
 
     AdminView out;
-    out.json = view_json(parts);
     const std::pair<const char*, const char*> trimmed[] = {
         {"diag_index_full", "Tanı bulguları"},
         {"backtest_firma", "Geri test firma listeleri"},
         {"ml_predictions", "ML tahmin listesi"},
     };
     for (const auto& [key, label] : trimmed) {
-        if (out.json.size() <= budget) break;
+        if (view_size(parts) <= budget) break;
         Part& left_out = *std::find_if(parts.begin(), parts.end(),
                                        [key = key](const Part& p) { return std::string_view(p.key) == key; });
-        const size_t part_size = left_out.json.size();
-        left_out.json = "null";
-        out.json = view_json(parts);
+        const size_t part_size = left_out.text().size();
+        left_out.leave_out();
         out.notes.push_back(std::string(label) + " (" + megabytes_text(static_cast<double>(part_size)) +
                             ") sayfa boyut sınırına sığmadığı için bu sayfada gösterilmiyor.");
     }
+    out.json = view_json(parts);
     return out;
 }
 

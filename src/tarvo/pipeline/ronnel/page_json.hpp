@@ -16,6 +16,9 @@ namespace tarvo::ronnel {
 
 // Appends JSON text made safe inside a <script> element.
 void append_script_safe(std::string& out, std::string_view json);
+// Whether the JSON text is safe inside a <script> element as it stands (append_script_safe
+// would copy it unchanged).
+bool is_script_safe(std::string_view json);
 
 // Appends a number as strict JSON: NaN and infinities as null.
 void append_json_number(std::string& out, double x);
