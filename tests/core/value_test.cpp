@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "tarvo/core/column.hpp"
@@ -53,6 +54,62 @@ TEST(ValueTextForm, NumbersBooleansAndNulls) {
         {Value(" x "), Kind::str, " x "},
     };
     for (const auto& c : cases) EXPECT_EQ(c.v.text_form(c.null_kind), c.text);
+}
+
+// The text of a number, by the textbook route: the fewest significant digits whose "%.*e" reads
+// back as the number, written positionally from 1e-4 up to 1e16 and in scientific form outside.
+std::string text_by_printf(double x) {
+    char buf[64];
+    for (int precision = 0; precision < 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*e", precision, x);
+        if (std::strtod(buf, nullptr) == x) break;
+    }
+    const std::string sci = buf;  // "-d.ddde+XX"
+    const bool negative = sci[0] == '-';
+    const size_t e = sci.find('e');
+    std::string digits;
+    for (size_t i = negative ? 1 : 0; i < e; ++i)
+        if (sci[i] != '.') digits += sci[i];
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    const int exp = std::atoi(sci.c_str() + e + 1);
+    std::string out = negative ? "-" : "";
+    if (exp < -4 || exp >= 16) {
+        out += digits.substr(0, 1) + (digits.size() > 1 ? "." + digits.substr(1) : "");
+        char ebuf[8];
+        std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exp < 0 ? '-' : '+', std::abs(exp));
+        return out + ebuf;
+    }
+    if (exp < 0) return out + "0." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
+    const auto point = static_cast<size_t>(exp) + 1;
+    if (point >= digits.size()) return out + digits + std::string(point - digits.size(), '0') + ".0";
+    return out + digits.substr(0, point) + "." + digits.substr(point);
+}
+
+// Numbers of every size, whole and not, and the edges where the written form changes, agree with
+// the textbook route.
+TEST(ValueTextForm, NumbersAgreeWithTheShortestPrintfDigits) {
+    uint64_t state = 2463534242u;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    std::vector<double> values = {1e-4, std::nextafter(1e-4, 0.0), 1e16, std::nextafter(1e16, 0.0), 0x1.0p53,
+                                  0x1.0p53 + 2, 0x1.0p52 + 1, 0.1 + 0.2, 207999396.8, 211999385.20000002, 0.0728};
+    for (int i = 0; i < 40000; ++i) {
+        const double mantissa = static_cast<double>(next() >> 11) * 0x1.0p-53;  // [0, 1)
+        const int exponent = static_cast<int>(next() % 26) - 7;
+        const double x = (next() & 1 ? -1 : 1) * mantissa * std::pow(10.0, exponent);
+        values.push_back(x);
+        values.push_back(std::trunc(x));                              // whole numbers
+        values.push_back(std::round(x * 10) / 10);                    // a decimal or two
+        values.push_back(static_cast<double>(next() % 100000) / 1e4);  // small decimals down to 1e-4
+    }
+    for (const double x : values) {
+        if (x == 0) continue;
+        ASSERT_EQ(format_double(x), text_by_printf(x)) << std::hexfloat << x;
+    }
 }
 
 TEST(NumberConversion, AcceptsOnlyPlainDecimalText) {

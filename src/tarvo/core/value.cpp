@@ -60,6 +60,18 @@ void append_double(std::string& out, double x) {
         out += std::signbit(x) ? "-0.0" : "0.0";
         return;
     }
+    // Between 1e-4 and 1e16 the number is written positionally, and the shortest round-trip digits
+    // in fixed notation are those digits with the point in place: written straight away, with ".0"
+    // after a whole number. A scoreboard of a million firms writes tens of millions of these, and
+    // taking the scientific form apart was a twentieth of the run's processor time.
+    if (const double magnitude = std::fabs(x); magnitude >= 1e-4 && magnitude < 1e16) {
+        char buf[32];
+        const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed);
+        const std::string_view fixed(buf, static_cast<size_t>(res.ptr - buf));
+        out += fixed;
+        if (fixed.find('.') == std::string_view::npos) out += ".0";
+        return;
+    }
 
     // Shortest round-trip digits in scientific form, e.g. "1.2345e+02", taken apart without
     // allocating: a large scoreboard writes millions of these.
