@@ -211,6 +211,32 @@ TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {
     EXPECT_NE(page.find("<title>OVIK Erken Uyarı Skorbordu — Admin</title>"), std::string::npos);
 }
 
+// A listed firm is named from the first row whose key has its text, whether the key is stored as
+// a text or as a number; rows without a key name nobody.
+TEST(AdminView, ListedFirmsAreNamedFromTheFirstRowWithTheirKey) {
+    core::Column muta(core::mixed), unvan(core::str);
+    muta.push_null();
+    muta.push_int(5);
+    muta.push_text("5");
+    muta.push_text("x");
+    for (const char* name : {"nobody", "first five", "second five", "ex"}) unvan.push_text(name);
+    core::Table rows;
+    rows.set("muta", std::move(muta));
+    rows.set("unvan", std::move(unvan));
+    core::Dict board;
+    board.set("rows", core::Document::rows(std::move(rows)));
+    core::Dict categories;
+    categories.set("TP", core::Document(core::List{core::Document("5"), core::Document(int64_t{5}), core::Document("x"),
+                                                   core::Document("none"), core::Document("None")}));
+    core::Dict lists;
+    lists.set("eus", core::Document(std::move(categories)));
+    core::Dict extra;
+    extra.set("backtest_firma", core::Document(std::move(lists)));
+    const ronnel::AdminView view = ronnel::build_admin_view(core::Document(std::move(extra)), core::Document(std::move(board)), 1 << 20);
+    EXPECT_EQ(view.json, R"({"backtest_summary":null,"backtest_firma":{"eus":{"TP":[["5","first five"],["5","first five"],)"
+                         R"(["x","ex"],["none",null],["None",null]]}},"ml_predictions":null,"diag_index_full":null,"ml_model":null})");
+}
+
 TEST(RenderHtml, AdminBacktestListsCarryEachFirmsNameOrNull) {
     fixtures::TempDir dir("render_admin_lists");
     core::Dict eus;

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 
+#include "tarvo/core/text_index.hpp"
 #include "tarvo/core/value.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
 
@@ -13,29 +13,46 @@ namespace tarvo::ronnel {
 
 namespace {
 
-// Firm key (text form of "muta") -> the scoreboard row that names it, for the keys the lists
-// hold: the first row of a key, and none for a key without a row. Only the listed firms are
-// looked for, and a run without lists reads no row.
-using FirmRows = std::unordered_map<std::string, std::optional<size_t>>;
-
-std::string firm_key(const core::Document& id) {
-    return id.is_text() ? id.as_text() : id.to_value().text_form();
-}
-
-FirmRows firm_rows(const core::Document& lists, const core::Column* muta) {
-    FirmRows rows;
-    for (const auto& [model, categories] : lists.as_dict())
-        if (categories.is_dict())
-            for (const auto& [category, ids] : categories.as_dict())
-                if (ids.is_list())
-                    for (const auto& id : ids.as_list()) rows.emplace(firm_key(id), std::nullopt);
-    for (size_t r = 0; muta && !rows.empty() && r < muta->size(); ++r) {
-        if (muta->is_null(r)) continue;
-        const auto it = rows.find(muta->text_form(r));
-        if (it != rows.end() && !it->second) it->second = r;
+// Firm key (text form of "muta") -> the first scoreboard row that names it. The keys are indexed
+// where they stand in the column (a key that is not a text by its text form, kept here): a map of
+// every listed key, looked up with a text made of each row's key, was most of the page's lists.
+class FirmRows {
+public:
+    explicit FirmRows(const core::Column* muta) : muta_(muta), index_(muta ? muta->size() : 0, KeyText{this}) {
+        if (!muta_) return;
+        for (size_t r = 0; r < muta_->size(); ++r)
+            if (!muta_->is_null(r) && !muta_->is_text_cell(r)) {
+                forms_.resize(muta_->size());
+                break;
+            }
+        for (size_t r = 0; r < muta_->size(); ++r) {
+            if (muta_->is_null(r)) continue;
+            if (!forms_.empty() && !muta_->is_text_cell(r)) forms_[r] = muta_->text_form(r);
+            size_t& first = index_[key_text(r)];
+            if (first == index_.kNone) first = r;
+        }
     }
-    return rows;
-}
+    FirmRows(const FirmRows&) = delete;
+    FirmRows& operator=(const FirmRows&) = delete;
+
+    std::optional<size_t> row_of(std::string_view key) const {
+        const size_t r = index_.at(key);
+        return r == index_.kNone ? std::nullopt : std::optional<size_t>(r);
+    }
+
+private:
+    std::string_view key_text(size_t r) const {
+        return muta_->is_text_cell(r) ? std::string_view(muta_->text_at(r)) : std::string_view(forms_[r]);
+    }
+    struct KeyText {
+        const FirmRows* rows;
+        std::string_view operator()(size_t r) const { return rows->key_text(r); }
+    };
+
+    const core::Column* muta_;
+    std::vector<std::string> forms_;  // the text forms of keys that are not texts, when there are such keys
+    core::TextIndex<KeyText> index_;
+};
 
 // The back-test firm lists with each firm's name, {model: {category: [[id, name], ...]}}, written
 // as JSON straight away: the lists hold a pair per firm, too many to build as documents first.
@@ -43,7 +60,7 @@ std::string named_firm_lists_json(const core::Document* lists, const core::Docum
     if (!lists || !lists->is_dict()) return "null";
     core::RowsRef table(scoreboard.get("rows"));
     const core::Column* unvan = table->find("unvan");
-    const FirmRows rows = firm_rows(*lists, table->find("muta"));
+    std::optional<FirmRows> rows;  // made at the first id: a run without lists reads no row
     std::string out = "{";
     for (const auto& [model, categories] : lists->as_dict()) {
         if (out.size() > 1) out += ',';
@@ -65,13 +82,16 @@ std::string named_firm_lists_json(const core::Document* lists, const core::Docum
             for (const auto& id : ids.is_list() ? ids.as_list() : kNoIds) {
                 if (!first_id) out += ',';
                 first_id = false;
-                const std::string key = firm_key(id);
+                std::string other;  // the text form of an id that is not a text
+                const std::string_view key = id.is_text() ? std::string_view(id.as_text())
+                                                          : std::string_view(other = id.to_value().text_form());
                 out += '[';
                 append_json_text(out, key);
                 out += ',';
-                const auto it = rows.find(key);
-                if (unvan && it != rows.end() && it->second)
-                    append_json_cell(out, *unvan, *it->second);
+                if (!rows) rows.emplace(table->find("muta"));
+                const std::optional<size_t> row = rows->row_of(key);
+                if (unvan && row)
+                    append_json_cell(out, *unvan, *row);
                 else
                     out += "null";
                 out += ']';
