@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Checks that two builds of tarvo write byte-identical output files from the same warehouses: the demo's
-# (5,000 firms x 12 periods, generated sources, ingest and silver step) and a generated silver warehouse
-# (default 100,000 firms x 24 periods). Meant for changes that must not change behaviour.
+# (5,000 firms x 12 periods, generated sources, ingest and silver step), a generated silver warehouse (default
+# 100,000 firms x 24 periods) and one of 20,000 firms x 24 periods with diagnostic and back-test tables, whose full
+# diagnostic index fits on the administrator page. Meant for changes that must not change behaviour.
 #
 #   bench/compare_outputs.sh BEFORE_TARVO AFTER_TARVO [FIRMS] [PERIODS]
 #
-# BEFORE_TARVO builds both warehouses once (so both builds read the very same files); each build then runs
-# `tarvo marts` on its own copy. A third case, "pipeline", has each build run the whole demo itself (sources,
+# BEFORE_TARVO builds the warehouses once (so both builds read the very same files); each build then runs
+# `tarvo marts` on its own copy. One more case, "pipeline", has each build run the whole demo itself (sources,
 # ingest, silver step, back-test, marts, verifier) and compares its warehouse tables too, dumped sorted to CSV.
 # Needs build/bench/silver_warehouse_gen and warehouse_dump (`make bench`). Prints one line per file compared
 # and exits 1 when any file differs (ORDER: a JSON file with the same content in another key order).
@@ -28,6 +29,7 @@ trap 'rm -rf "$work"' EXIT
 # Warehouses, built once.
 "$before" demo --dir "$work/demo" >/dev/null
 "$gen" "$work/big.duckdb" "$firms" "$periods" >/dev/null
+"$gen" "$work/admin.duckdb" 20000 24 --with-diag --with-backtest >/dev/null
 
 status=0
 compare_files() {   # name: compares $work/<name>-before with $work/<name>-after (outputs/, tables/, console.txt)
@@ -79,4 +81,5 @@ compare_pipeline() {   # each build runs the whole demo itself; its timing lines
 compare_pipeline
 compare_case demo "$work/demo/db/ovik.duckdb"
 compare_case "big-${firms}x${periods}" "$work/big.duckdb"
+compare_case admin-20000x24 "$work/admin.duckdb"
 exit $status
