@@ -9,7 +9,6 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -20,17 +19,12 @@
 #include "tarvo/vandel/vandel.hpp"
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: %s DB_PATH [THREADS] [REPEATS]\n", argv[0]);
-        return 2;
-    }
-    const size_t threads = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 2;
-    const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
+    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(argc, argv);
     try {
         namespace zavor = tarvo::zavor;
         zavor::FeatureMatrix m;
         {
-            tarvo::vandel::Vandel con(argv[1], tarvo::vandel::Access::read_only);
+            tarvo::vandel::Vandel con(db_path, tarvo::vandel::Access::read_only);
             m = zavor::load_features(con, zavor::kHorizon);
         }
         const auto periods = static_cast<int32_t>(m.periods.size());

@@ -7,7 +7,6 @@
 // Prints "rows: <firms>", then "json: <s> s" per repeat, then "peak: <kB> kB".
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <fstream>
 
@@ -18,16 +17,11 @@
 #include "tarvo/vandel/vandel.hpp"
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 4) {
-        std::fprintf(stderr, "usage: %s DB_PATH [THREADS] [REPEATS]\n", argv[0]);
-        return 2;
-    }
-    const size_t threads = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 2;
-    const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
+    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(argc, argv);
     try {
         tarvo::core::Document scoreboard;
         {
-            tarvo::vandel::Vandel con(argv[1], tarvo::vandel::Access::read_only);
+            tarvo::vandel::Vandel con(db_path, tarvo::vandel::Access::read_only);
             scoreboard = tarvo::marts::_build_scoreboard(con);
         }
         std::printf("rows: %zu\n", tarvo::marts::scoreboard_row_count(scoreboard));

@@ -56,6 +56,17 @@ TEST(ValueTextForm, NumbersBooleansAndNulls) {
     for (const auto& c : cases) EXPECT_EQ(c.v.text_form(c.null_kind), c.text);
 }
 
+// Pseudo-random 64-bit words, the same sequence on every run.
+struct XorShift {
+    uint64_t state;
+    uint64_t operator()() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+};
+
 // The text of a number, by the textbook route: the fewest significant digits whose "%.*e" reads
 // back as the number, written positionally from 1e-4 up to 1e16 and in scientific form outside.
 std::string text_by_printf(double x) {
@@ -75,7 +86,7 @@ std::string text_by_printf(double x) {
     std::string out = negative ? "-" : "";
     if (exp < -4 || exp >= 16) {
         out += digits.substr(0, 1) + (digits.size() > 1 ? "." + digits.substr(1) : "");
-        char ebuf[8];
+        char ebuf[16];
         std::snprintf(ebuf, sizeof ebuf, "e%c%02d", exp < 0 ? '-' : '+', std::abs(exp));
         return out + ebuf;
     }
@@ -88,13 +99,7 @@ std::string text_by_printf(double x) {
 // Numbers of every size, whole and not, and the edges where the written form changes, agree with
 // the textbook route.
 TEST(ValueTextForm, NumbersAgreeWithTheShortestPrintfDigits) {
-    uint64_t state = 2463534242u;
-    const auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    XorShift next{2463534242u};
     std::vector<double> values = {1e-4, std::nextafter(1e-4, 0.0), 1e16, std::nextafter(1e16, 0.0), 0x1.0p53,
                                   0x1.0p53 + 2, 0x1.0p52 + 1, 0.1 + 0.2, 207999396.8, 211999385.20000002, 0.0728};
     for (int i = 0; i < 40000; ++i) {
@@ -150,13 +155,7 @@ TEST(Rounding, AgreesWithPrintfBitForBit) {
         const double r = std::strtod(buf, nullptr);
         return r == 0 ? std::copysign(0.0, x) : r;
     };
-    uint64_t state = 88172645463325252u;
-    const auto next = [&state] {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
+    XorShift next{88172645463325252u};
     std::vector<double> values = {0.5, 1.5, 0.125, 0.375, 2.675, 1e-300, -0.0, 123456789.98765, 0.00005, -0.00005,
                                   9007199254740993.0, 1e22, -1e300};
     for (int i = 0; i < 200000; ++i) {
