@@ -75,14 +75,29 @@ bool may_need_escape(char c) {
     return kMayNeedEscape[static_cast<unsigned char>(c)];
 }
 
+// The escape of the character at json[i], a byte that may need one (may_need_escape), and the
+// bytes it stands for; no escape (nullptr) for a character that is safe as it is.
+struct Escape {
+    const char* text;
+    size_t bytes;
+};
+Escape escape_at(std::string_view json, size_t i) {
+    switch (json[i]) {
+        case '<': return {"\\u003c", 1};
+        case '>': return {"\\u003e", 1};
+        case '&': return {"\\u0026", 1};
+        default: break;
+    }
+    if (json.compare(i, 3, "\xE2\x80\xA8") == 0) return {"\\u2028", 3};
+    if (json.compare(i, 3, "\xE2\x80\xA9") == 0) return {"\\u2029", 3};
+    return {nullptr, 1};
+}
+
 }  // namespace
 
 bool is_script_safe(std::string_view json) {
-    for (size_t i = 0; i < json.size(); ++i) {
-        if (!may_need_escape(json[i])) continue;
-        if (json[i] != '\xE2' || json.compare(i, 3, "\xE2\x80\xA8") == 0 || json.compare(i, 3, "\xE2\x80\xA9") == 0)
-            return false;
-    }
+    for (size_t i = 0; i < json.size(); ++i)
+        if (may_need_escape(json[i]) && escape_at(json, i).text) return false;
     return true;
 }
 
@@ -94,14 +109,11 @@ void append_script_safe(std::string& out, std::string_view json) {
     size_t run = 0;
     for (size_t i = 0; i < json.size(); ++i) {
         if (!may_need_escape(json[i])) continue;
+        const Escape e = escape_at(json, i);
+        if (!e.text) continue;
         out.append(json, run, i - run);
-        const char c = json[i];
-        if (c == '<') out += "\\u003c";
-        else if (c == '>') out += "\\u003e";
-        else if (c == '&') out += "\\u0026";
-        else if (json.compare(i, 3, "\xE2\x80\xA8") == 0) { out += "\\u2028"; i += 2; }
-        else if (json.compare(i, 3, "\xE2\x80\xA9") == 0) { out += "\\u2029"; i += 2; }
-        else out += c;
+        out += e.text;
+        i += e.bytes - 1;
         run = i + 1;
     }
     out.append(json, run);
