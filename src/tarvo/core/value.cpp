@@ -89,21 +89,18 @@ void append_double(std::string& out, double x) {
     // Between 1e-4 and 1e16 the number is written positionally. A scoreboard of a million firms
     // writes tens of millions of these (taking their scientific form apart was a twentieth of the
     // run's processor time), mostly whole numbers and amounts with a decimal or two.
-    const double magnitude = std::fabs(x);
-    if (magnitude >= 1e-4 && magnitude < 1e15) {
-        // With at most four decimals: the fewest d for which the integer nearest x * 10^d, divided
-        // by 10^d, gives x back. Below 2^50 that integer is the one the shortest digits spell (no
-        // other with d decimals lies within the number's rounding interval), and the division
-        // of two exact numbers rounds as reading the text back does.
+    if (const double magnitude = std::fabs(x); magnitude >= 1e-4 && magnitude < 1e16) {
+        // With at most four decimals, below 10^15: the fewest d for which the integer nearest
+        // x * 10^d, divided by 10^d, gives x back. Below 2^50 that integer is the one the shortest
+        // digits spell (no other with d decimals lies within the number's rounding interval), and
+        // the division of two exact numbers rounds as reading the text back does.
         static constexpr double kTen[] = {1, 10, 100, 1000, 10000};
-        for (int d = 0; d <= 4 && magnitude * kTen[d] < 0x1.0p50; ++d) {
+        for (int d = 0; d <= 4 && magnitude < 1e15 && magnitude * kTen[d] < 0x1.0p50; ++d) {
             const double scaled = std::nearbyint(x * kTen[d]);
             if (scaled / kTen[d] != x) continue;
             append_decimal(out, static_cast<int64_t>(scaled), d);
             return;
         }
-    }
-    if (magnitude >= 1e-4 && magnitude < 1e16) {
         // Otherwise the shortest round-trip digits in fixed notation are those digits with the
         // point in place.
         char buf[32];
