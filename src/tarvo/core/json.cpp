@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <ostream>
-#include <sstream>
 #include <vector>
 
 #include "tarvo/core/parallel.hpp"
@@ -60,10 +59,12 @@ struct CellText {
 };
 
 // Output goes through a string buffer flushed to the stream in large blocks: per-value stream
-// calls dominate the time of a large scoreboard otherwise.
+// calls dominate the time of a large scoreboard otherwise. Text made for a string goes straight
+// into it (a block-sized buffer per small document was most of the cost of writing many).
 class Out {
 public:
-    explicit Out(std::ostream& os) : os_(os) { buf_.reserve(kBlock + 4096); }
+    explicit Out(std::ostream& os) : os_(&os), buf_(own_) { buf_.reserve(kBlock + 4096); }
+    explicit Out(std::string& text) : buf_(text) {}
     ~Out() { flush(); }
     void put(char c) {
         buf_ += c;
@@ -87,17 +88,19 @@ public:
         maybe_flush();
     }
     void flush() {
-        os_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        if (!os_) return;
+        os_->write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
         buf_.clear();
     }
 
 private:
     static constexpr size_t kBlock = 1 << 20;
     void maybe_flush() {
-        if (buf_.size() >= kBlock) flush();
+        if (os_ && buf_.size() >= kBlock) flush();
     }
-    std::ostream& os_;
-    std::string buf_;
+    std::ostream* os_ = nullptr;  // none: the text stays in `buf_`
+    std::string own_;
+    std::string& buf_;
 };
 
 }  // namespace
@@ -243,9 +246,12 @@ void write_json(std::ostream& os, const Document& doc, JsonStyle style, size_t t
 }
 
 std::string to_json(const Document& doc, JsonStyle style, size_t threads) {
-    std::ostringstream os;
-    write_json(os, doc, style, threads);
-    return os.str();
+    std::string text;
+    {
+        Out out(text);
+        Writer{out, style == JsonStyle::indented, threads}.doc(doc, 0);
+    }
+    return text;
 }
 
 }  // namespace tarvo::core

@@ -37,14 +37,16 @@ uint8_t score_band_code(const Value& v) {
     return band_of_number(std::trunc(*x));
 }
 
+uint8_t score_band_code_at(const Column& series, size_t row) {
+    const ScoreCell cell = read_score_cell(series, row);
+    return cell.kind == ScoreCellKind::yi       ? BAND_YI
+           : cell.kind == ScoreCellKind::number ? band_of_number(cell.number)
+                                                : NO_BAND;
+}
+
 void score_band_codes(const Column& series, std::vector<uint8_t>& codes) {
     codes.resize(series.size());
-    for (size_t i = 0; i < series.size(); ++i) {
-        const ScoreCell cell = read_score_cell(series, i);
-        codes[i] = cell.kind == ScoreCellKind::yi       ? BAND_YI
-                   : cell.kind == ScoreCellKind::number ? band_of_number(cell.number)
-                                                        : NO_BAND;
-    }
+    for (size_t i = 0; i < series.size(); ++i) codes[i] = score_band_code_at(series, i);
 }
 
 }  // namespace tarvo::core

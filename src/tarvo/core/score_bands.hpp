@@ -72,6 +72,9 @@ ScoreCell read_score_cell(const Column& column, size_t row);
 // Band position of one value, NO_BAND for none: the scalar rule above.
 uint8_t score_band_code(const Value& value);
 
+// Band position of one cell of a score column: the column rule below, for one row.
+uint8_t score_band_code_at(const Column& series, size_t row);
+
 // Band position per cell of a score column, into `codes` (resized to the column's length, so a
 // caller banding many columns reuses one buffer): BAND_YI for a YI cell, the band of a number
 // cell, NO_BAND for every other cell (see read_score_cell).

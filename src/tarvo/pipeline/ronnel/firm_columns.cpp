@@ -12,21 +12,11 @@ namespace {
 const char* const kFlagKeys[] = {"_hizli_yukselen", "_rejim_degisimi", "_potansiyel_yi",
                                  "_erken_sinyal",   "_yakalanan",      "_kacirilan"};
 
-// One JSON array under construction; every cell is written with a leading comma, dropped when the
-// array is closed.
-struct JsonArray {
-    std::string name;
-    std::string text;
-};
-
-void close_array(std::string& out, const JsonArray& a, bool named) {
-    if (named) {
-        append_json_text(out, a.name);
-        out += ':';
-    }
-    out += '[';
-    if (!a.text.empty()) out.append(a.text, 1, std::string::npos);
-    out += ']';
+// One array's cells as a JSON array: each cell was written after a comma, the first one dropped.
+void write_array(std::ostream& os, const std::string& cells) {
+    os << '[';
+    if (!cells.empty()) os.write(cells.data() + 1, static_cast<std::streamsize>(cells.size() - 1));
+    os << ']';
 }
 
 // A per-period risk rounded to a whole number, halves to even (the page shows whole lira); other
@@ -43,20 +33,18 @@ void append_whole_risk(std::string& out, const core::Column& c, size_t r) {
 
 // {period: [groups]} of one firm from a diagnostic index entry, or null.
 void append_diag(std::string& out, const core::Document* firm) {
-    if (!firm || !firm->is_dict()) {
-        out += "null";
-        return;
+    const size_t start = out.size();
+    if (firm && firm->is_dict()) {
+        for (const auto& [period, entry] : firm->as_dict()) {
+            const core::Document* groups = entry.get("yeni_gruplar");
+            if (!groups || !groups->is_list() || groups->as_list().empty()) continue;
+            out += out.size() == start ? '{' : ',';
+            append_json_text(out, period);
+            out += ':';
+            append_script_safe_json(out, *groups);
+        }
     }
-    std::string body;
-    for (const auto& [period, entry] : firm->as_dict()) {
-        const core::Document* groups = entry.get("yeni_gruplar");
-        if (!groups || !groups->is_list() || groups->as_list().empty()) continue;
-        body += body.empty() ? "" : ",";
-        append_json_text(body, period);
-        body += ':';
-        body += script_safe_json(*groups);
-    }
-    out += body.empty() ? "null" : "{" + body + "}";
+    out += out.size() == start ? "null" : "}";
 }
 
 }  // namespace
@@ -88,7 +76,8 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
     if (ml_prob) copied.push_back({"ml_prob", ml_prob, "null"});
     if (ml_prob || ml_neden) copied.push_back({"ml_neden", ml_neden, "null"});
 
-    std::vector<JsonArray> arrays;
+    FirmColumns out;
+    std::vector<FirmColumns::Array>& arrays = out.rows;
     arrays.push_back({"muta", {}});
     arrays.push_back({"sube", {}});
     arrays.push_back({"bolge", {}});
@@ -96,100 +85,97 @@ FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t
     arrays.push_back({"diag", {}});
 
     const size_t np = periods.size();
-    std::vector<JsonArray> skor(np), risk(np);
-    std::vector<std::string> bant(np);
+    out.skor.resize(np);
+    out.risk.resize(np);
+    out.bant.resize(np);
     std::vector<const core::Column*> skor_cols(np), risk_cols(np);
-    std::vector<std::vector<uint8_t>> band_codes(np);
     for (size_t p = 0; p < np; ++p) {
         skor_cols[p] = rows.find("ovik" + periods[p]);
         risk_cols[p] = rows.find("r" + periods[p]);
-        if (skor_cols[p]) core::score_band_codes(*skor_cols[p], band_codes[p]);
     }
 
     // Every array, so a row's cells can be measured and taken back as one.
-    std::vector<JsonArray*> every;
-    for (auto& a : arrays) every.push_back(&a);
-    for (auto& a : skor) every.push_back(&a);
-    for (auto& a : risk) every.push_back(&a);
-    auto total_size = [&] {
-        size_t n = 0;
-        for (const JsonArray* a : every) n += a->text.size();
-        return n;
-    };
+    std::vector<std::string*> every;
+    for (auto& a : arrays) every.push_back(&a.cells);
+    for (auto& t : out.skor) every.push_back(&t);
+    for (auto& t : out.risk) every.push_back(&t);
 
-    FirmColumns out;
     // The members' names and brackets, then each row's cells and band characters.
     size_t used = 64 + arrays.size() * 24 + np * 4;
     std::vector<size_t> mark(every.size());
+    std::string key;
     for (size_t r : order) {
-        for (size_t a = 0; a < every.size(); ++a) mark[a] = every[a]->text.size();
-        const size_t before = total_size();
+        for (size_t a = 0; a < every.size(); ++a) mark[a] = every[a]->size();
 
-        const std::string key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
-        std::string& m = arrays[0].text;
+        key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
+        std::string& m = arrays[0].cells;
         m += ',';
         if (muta && !muta->is_null(r)) append_json_text(m, key); else m += "null";
         auto it = names.by_branch.find(branch_key(sube_kodu, r));
-        arrays[1].text += ',';
-        arrays[2].text += ',';
+        arrays[1].cells += ',';
+        arrays[2].cells += ',';
         if (it != names.by_branch.end()) {
-            append_json_text(arrays[1].text, it->second.first);
-            append_json_text(arrays[2].text, it->second.second);
+            append_json_text(arrays[1].cells, it->second.first);
+            append_json_text(arrays[2].cells, it->second.second);
         } else {
-            arrays[1].text += "null";
-            arrays[2].text += "null";
+            arrays[1].cells += "null";
+            arrays[2].cells += "null";
         }
         for (size_t c = 0; c < copied.size(); ++c) {
-            std::string& t = arrays[3 + c].text;
+            std::string& t = arrays[3 + c].cells;
             t += ',';
             if (copied[c].source) append_json_cell(t, *copied[c].source, r); else t += copied[c].missing;
         }
-        std::string& d = arrays.back().text;
+        std::string& d = arrays.back().cells;
         d += ',';
         append_diag(d, diag_dict ? diag_index->as_dict().find(key) : nullptr);
         for (size_t p = 0; p < np; ++p) {
-            skor[p].text += ',';
-            if (skor_cols[p]) append_json_cell(skor[p].text, *skor_cols[p], r); else skor[p].text += "null";
-            risk[p].text += ',';
-            if (risk_cols[p]) append_whole_risk(risk[p].text, *risk_cols[p], r); else risk[p].text += "null";
+            std::string& skor = out.skor[p];
+            skor += ',';
+            if (skor_cols[p]) append_json_cell(skor, *skor_cols[p], r); else skor += "null";
+            std::string& risk = out.risk[p];
+            risk += ',';
+            if (risk_cols[p]) append_whole_risk(risk, *risk_cols[p], r); else risk += "null";
         }
 
-        const size_t row_size = total_size() - before + np;  // np: one band character per period
+        size_t row_size = np;  // one band character per period
+        for (size_t a = 0; a < every.size(); ++a) row_size += every[a]->size() - mark[a];
         if (used + row_size > budget) {
-            for (size_t a = 0; a < every.size(); ++a) every[a]->text.resize(mark[a]);
+            for (size_t a = 0; a < every.size(); ++a) every[a]->resize(mark[a]);
             break;
         }
         used += row_size;
         for (size_t p = 0; p < np; ++p) {
-            const uint8_t code = skor_cols[p] ? band_codes[p][r] : core::NO_BAND;
-            bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);
+            const uint8_t code = skor_cols[p] ? core::score_band_code_at(*skor_cols[p], r) : core::NO_BAND;
+            out.bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);
         }
         ++out.kept;
     }
-
-    std::string& j = out.json;
-    j += "\"rows\":{";
-    for (size_t a = 0; a < arrays.size(); ++a) {
-        if (a) j += ',';
-        close_array(j, arrays[a], true);
-    }
-    j += "},\"skor\":[";
-    for (size_t p = 0; p < np; ++p) {
-        if (p) j += ',';
-        close_array(j, skor[p], false);
-    }
-    j += "],\"risk\":[";
-    for (size_t p = 0; p < np; ++p) {
-        if (p) j += ',';
-        close_array(j, risk[p], false);
-    }
-    j += "],\"bant\":[";
-    for (size_t p = 0; p < np; ++p) {
-        if (p) j += ',';
-        j += '"' + bant[p] + '"';
-    }
-    j += ']';
     return out;
+}
+
+void FirmColumns::write_json(std::ostream& os) const {
+    os << "\"rows\":{";
+    std::string name;
+    for (size_t a = 0; a < rows.size(); ++a) {
+        name.clear();
+        append_json_text(name, rows[a].name);
+        os << (a ? "," : "") << name << ':';
+        write_array(os, rows[a].cells);
+    }
+    os << "},\"skor\":[";
+    for (size_t p = 0; p < skor.size(); ++p) {
+        if (p) os << ',';
+        write_array(os, skor[p]);
+    }
+    os << "],\"risk\":[";
+    for (size_t p = 0; p < risk.size(); ++p) {
+        if (p) os << ',';
+        write_array(os, risk[p]);
+    }
+    os << "],\"bant\":[";
+    for (size_t p = 0; p < bant.size(); ++p) os << (p ? "," : "") << '"' << bant[p] << '"';
+    os << ']';
 }
 
 }  // namespace tarvo::ronnel

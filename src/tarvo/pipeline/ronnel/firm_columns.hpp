@@ -2,7 +2,7 @@
 // byte budget is used up, so a page never holds more than its size limit allows and the rows left
 // out are the last ones of the order (the lowest risks).
 //
-// The result is one JSON text with four members (no surrounding braces):
+// The result is written as one JSON text with four members (no surrounding braces):
 //   "rows":{"muta":[...],"unvan":[...],"segment":[...],"sube":[...],"bolge":[...],"son_skor":[...],
 //           "son_risk":[...],"risk_degisim":[...],the six flags,"neden":[...],["ml_prob","ml_neden"],
 //           "diag":[...]}
@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,19 @@
 
 namespace tarvo::ronnel {
 
+// The page's firm columns: each array's cells, every cell after a comma (dropped when written).
 struct FirmColumns {
-    std::string json;   // the four members
-    int64_t kept = 0;   // rows written (a prefix of the order)
+    struct Array {
+        std::string name;
+        std::string cells;
+    };
+    std::vector<Array> rows;            // the members of "rows"
+    std::vector<std::string> skor, risk;  // the cells of each period
+    std::vector<std::string> bant;        // the band characters of each period
+    int64_t kept = 0;                     // rows written (a prefix of the order)
+
+    // The four members as JSON text, straight into the page.
+    void write_json(std::ostream& os) const;
 };
 
 // `order`: row positions of `rows` to write, in page order. `periods`: the text forms of the

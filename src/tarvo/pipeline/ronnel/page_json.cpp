@@ -157,11 +157,15 @@ void append_json_cell(std::string& out, const core::Column& column, size_t row) 
 
 std::string script_safe_json(const core::Document& doc) {
     std::string out;
+    append_script_safe_json(out, doc);
+    return out;
+}
+
+void append_script_safe_json(std::string& out, const core::Document& doc) {
     // Most documents hold no NaN or infinity: those are written without a cleaned copy.
     const std::string json = has_non_finite(doc) ? core::to_json(finite_only(doc), core::JsonStyle::compact)
                                                  : core::to_json(doc, core::JsonStyle::compact);
     append_script_safe(out, json);
-    return out;
 }
 
 }  // namespace tarvo::ronnel

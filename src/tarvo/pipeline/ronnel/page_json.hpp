@@ -32,5 +32,7 @@ void append_json_text(std::string& out, std::string_view text);
 
 // The document as compact, script-safe JSON with every NaN and infinity written as null.
 std::string script_safe_json(const core::Document& doc);
+// The same text, appended.
+void append_script_safe_json(std::string& out, const core::Document& doc);
 
 }  // namespace tarvo::ronnel

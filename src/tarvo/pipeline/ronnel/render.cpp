@@ -154,7 +154,9 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     core::AtomicFile file(html_path);
     std::ostream& os = file.stream();
     os << frame.before_data << "{\"page\":" << page_json(mode, n_rows, n_passed, firms.kept, notes) << ','
-       << firms.json << rest << frame.after_data;
+       ;
+    firms.write_json(os);
+    os << rest << frame.after_data;
     file.commit();
 }
 
