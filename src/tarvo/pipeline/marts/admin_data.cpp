@@ -20,7 +20,10 @@ FirmaFilterResult filter_backtest_firma(const Document& firma_lists,
             core::List kept;
             for (const Document& id : ids.as_list()) {
                 ++out.before;
-                if (admin_mutas.count(id.to_value().text_form())) kept.push_back(id);
+                // Most ids are texts already: looked up as they stand, without a copy.
+                const bool admin = id.is_text() ? admin_mutas.count(id.as_text()) > 0
+                                                : admin_mutas.count(id.to_value().text_form()) > 0;
+                if (admin) kept.push_back(id);
             }
             out.after += static_cast<int64_t>(kept.size());
             filtered.set(category, Document(std::move(kept)));
