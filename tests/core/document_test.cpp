@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,22 @@ TEST(Json, RowTableOfManyRowsWritesAsItsRowsAsMappingsWould) {
                 EXPECT_EQ(to_json(Document(Dict(from_table)), style, threads), expected)
                     << nrows << " rows, " << threads << " threads";
         }
+    }
+}
+
+// Text made for a string and text written to a stream (flushed a megabyte at a time) are the
+// same, for documents on either side of the stream's block size.
+TEST(Json, TextForAStringMatchesTheStreamAcrossItsBlocks) {
+    for (const size_t items : {0, 1, 100000, 400000}) {
+        List l;
+        for (size_t i = 0; i < items; ++i) l.emplace_back(static_cast<int64_t>(i * 7919 % 100000));
+        const Document d(std::move(l));
+        std::ostringstream os;
+        write_json(os, d, JsonStyle::compact);
+        const std::string text = to_json(d, JsonStyle::compact);
+        EXPECT_EQ(text, os.str()) << items << " items";
+        EXPECT_EQ(text.front(), '[') << items << " items";
+        EXPECT_EQ(text.back(), ']') << items << " items";
     }
 }
 
