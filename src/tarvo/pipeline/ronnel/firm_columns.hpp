@@ -31,7 +31,7 @@ struct FirmColumns {
         std::string name;
         std::string cells;
     };
-    std::vector<Array> rows;            // the members of "rows"
+    std::vector<Array> rows;              // the members of "rows"
     std::vector<std::string> skor, risk;  // the cells of each period
     std::vector<std::string> bant;        // the band characters of each period
     int64_t kept = 0;                     // rows written (a prefix of the order)
