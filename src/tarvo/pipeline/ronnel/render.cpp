@@ -153,8 +153,7 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
 
     core::AtomicFile file(html_path);
     std::ostream& os = file.stream();
-    os << frame.before_data << "{\"page\":" << page_json(mode, n_rows, n_passed, firms.kept, notes) << ','
-       ;
+    os << frame.before_data << "{\"page\":" << page_json(mode, n_rows, n_passed, firms.kept, notes) << ',';
     firms.write_json(os);
     os << rest << frame.after_data;
     file.commit();
