@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -177,6 +179,86 @@ TEST(RenderHtml, SizeLimitCutsTheLowestRisksFirstAndSaysSo) {
     ASSERT_NE(risk_at, std::string::npos);
     EXPECT_EQ(data.compare(risk_at, 22, "\"son_risk\":[1999,1998,"), 0);
     EXPECT_NE(data.find("," + std::to_string(2000 - shown) + "]"), std::string::npos);  // the smallest kept
+}
+
+// Firm columns fitted to one budget after another are the columns fitted to the last budget alone,
+// whether the builder continues (a larger budget) or starts over (a smaller one).
+TEST(FirmColumnsBuilder, FittingAfterAnotherBudgetGivesTheColumnsOfThatBudgetAlone) {
+    const core::Document sb = scoreboard(500);
+    const core::Table& rows = sb.get("rows")->as_rows();
+    std::vector<size_t> order;
+    for (size_t r = 0; r < rows.nrows(); r += 2) order.push_back(r);
+    const std::vector<std::string> periods = {"2401", "2402"};
+    const auto columns_text = [](const ronnel::FirmColumns& c) {
+        std::ostringstream os;
+        c.write_json(os);
+        return std::to_string(c.kept) + ":" + os.str();
+    };
+    const auto alone = [&](size_t budget) {
+        ronnel::FirmColumnsBuilder b(rows, order, periods, {}, nullptr);
+        return columns_text(b.fit(budget));
+    };
+    struct Case {
+        const char* name;
+        std::vector<size_t> budgets;
+    };
+    const Case cases[] = {
+        {"larger", {4000, 9000}},
+        {"smaller", {9000, 4000}},
+        {"the same twice", {6000, 6000}},
+        {"everything after a cut", {4000, 10000000}},
+        {"a cut after everything", {10000000, 4000}},
+        {"none, then some", {0, 5000}},
+        {"up and down", {3000, 8000, 5000, 12000}},
+    };
+    for (const Case& c : cases) {
+        ronnel::FirmColumnsBuilder builder(rows, order, periods, {}, nullptr);
+        for (size_t budget : c.budgets) EXPECT_EQ(columns_text(builder.fit(budget)), alone(budget)) << c.name;
+    }
+    // The budgets cut the rows in different places, so continuing had rows to add.
+    EXPECT_LT(std::stoi(alone(4000)), std::stoi(alone(9000)));
+    EXPECT_EQ(std::stoi(alone(10000000)), 250);
+}
+
+// The admin page continues the manager page's firm columns; a page with other firms, or other
+// rows, makes its own. Every page is byte for byte the page made on its own.
+TEST(RenderHtml, PagesSharingKeptFirmColumnsAreThePagesMadeAlone) {
+    fixtures::TempDir dir("render_kept");
+    const core::Document sb = scoreboard(2000);
+    const core::Document other_rows = scoreboard(2000);
+    const ronnel::RowFilter kobi = [](const core::RowView& row) { return row.get("segment") == core::Value("KOBI"); };
+    const ronnel::RowFilter kur = [](const core::RowView& row) { return row.get("segment") == core::Value("KUR-TIC"); };
+    struct Page {
+        const core::Document* scoreboard;
+        const ronnel::RowFilter* filter;
+        size_t room;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Page> pages;
+    };
+    const Case cases[] = {
+        {"same firms, more room", {{&sb, &kobi, 40000}, {&sb, &kobi, 90000}}},
+        {"same firms, less room", {{&sb, &kobi, 90000}, {&sb, &kobi, 40000}}},
+        {"other firms", {{&sb, &kobi, 40000}, {&sb, &kur, 90000}}},
+        {"other rows", {{&sb, &kobi, 40000}, {&other_rows, &kobi, 90000}}},
+        {"every firm, then some", {{&sb, nullptr, 40000}, {&sb, &kobi, 90000}, {&sb, &kobi, 120000}}},
+    };
+    for (const Case& c : cases) {
+        std::optional<ronnel::FirmColumnsBuilder> kept;
+        for (size_t k = 0; k < c.pages.size(); ++k) {
+            const Page& page = c.pages[k];
+            ronnel::RenderOptions options;
+            if (page.filter) options.row_filter = *page.filter;
+            options.max_size_mb = limit_with_room(page.room);
+            ronnel::render_html(*page.scoreboard, dir.path() / "alone.html", dir.path() / "missing.csv", options);
+            options.kept_firm_columns = &kept;
+            ronnel::render_html(*page.scoreboard, dir.path() / "kept.html", dir.path() / "missing.csv", options);
+            EXPECT_EQ(core::read_file(dir.path() / "kept.html"), core::read_file(dir.path() / "alone.html"))
+                << c.name << ", page " << k;
+            EXPECT_TRUE(kept.has_value());
+        }
+    }
 }
 
 TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {

@@ -231,11 +231,14 @@ void dashboards_step(const fs::path& db_path, const Document& scoreboard, const 
     const ronnel::RowFilter row_filter = [&manager_filter](const core::RowView& row) {
         return manager_filter(row);
     };
-    ronnel::render_html(scoreboard, outputs.manager_html, ref_csv,
-                        ronnel::RenderOptions{row_filter, 12.5, nullptr});
+    // The admin page shows the manager page's firms and more: it continues their columns, made
+    // after the admin data, whose reading is the run's peak at 100,000 firms.
     const Document extra_data = admin_data_step(db_path, scoreboard, *rows, manager_filter);
+    std::optional<ronnel::FirmColumnsBuilder> manager_columns;
+    ronnel::render_html(scoreboard, outputs.manager_html, ref_csv,
+                        ronnel::RenderOptions{row_filter, 12.5, nullptr, &manager_columns});
     ronnel::render_html(scoreboard, outputs.admin_html, ref_csv,
-                        ronnel::RenderOptions{row_filter, 25, &extra_data});
+                        ronnel::RenderOptions{row_filter, 25, &extra_data, &manager_columns});
 }
 
 }  // namespace

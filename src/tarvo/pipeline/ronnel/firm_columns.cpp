@@ -49,109 +49,124 @@ void append_diag(std::string& out, const core::Document* firm) {
 
 }  // namespace
 
-FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t>& order,
-                               const std::vector<std::string>& periods, const BranchNames& names,
-                               const core::Document* diag_index, size_t budget) {
-    const std::string son = periods.empty() ? "" : periods.back();
-    const core::Column* muta = rows.find("muta");
-    const core::Column* sube_kodu = rows.find("sube_kodu");
+FirmColumnsBuilder::FirmColumnsBuilder(const core::Table& rows, std::vector<size_t> order,
+                                       std::vector<std::string> periods, BranchNames names,
+                                       const core::Document* diag_index)
+    : rows_(rows),
+      order_(std::move(order)),
+      periods_(std::move(periods)),
+      names_(std::move(names)),
+      diag_index_(diag_index && diag_index->is_dict() ? diag_index : nullptr),
+      muta_(rows.find("muta")),
+      sube_kodu_(rows.find("sube_kodu")) {
+    const std::string son = periods_.empty() ? "" : periods_.back();
     const core::Column* ml_prob = rows.find("_ml_yi_prob");
     const core::Column* ml_neden = rows.find("_ml_neden");
-    const bool diag_dict = diag_index && diag_index->is_dict();
+    copied_ = {{"unvan", rows.find("unvan"), "null"},
+               {"segment", rows.find("segment"), "null"},
+               {"son_skor", rows.find("ovik" + son), "null"},
+               {"son_risk", rows.find("son_risk"), "null"},
+               {"risk_degisim", rows.find("rd" + son), "null"}};
+    for (const auto& f : kFlagKeys) copied_.push_back({f, rows.find(f), "0"});
+    copied_.push_back({"neden", rows.find("_ovik_neden"), "null"});
+    if (ml_prob) copied_.push_back({"ml_prob", ml_prob, "null"});
+    if (ml_prob || ml_neden) copied_.push_back({"ml_neden", ml_neden, "null"});
 
-    // Plain columns copied cell by cell, and what a row table without the column gives (a missing
-    // flag column means no firm carries the flag).
-    struct Copied {
-        std::string name;
-        const core::Column* source;
-        const char* missing;
-    };
-    std::vector<Copied> copied = {{"unvan", rows.find("unvan"), "null"},
-                                  {"segment", rows.find("segment"), "null"},
-                                  {"son_skor", rows.find("ovik" + son), "null"},
-                                  {"son_risk", rows.find("son_risk"), "null"},
-                                  {"risk_degisim", rows.find("rd" + son), "null"}};
-    for (const auto& f : kFlagKeys) copied.push_back({f, rows.find(f), "0"});
-    copied.push_back({"neden", rows.find("_ovik_neden"), "null"});
-    if (ml_prob) copied.push_back({"ml_prob", ml_prob, "null"});
-    if (ml_prob || ml_neden) copied.push_back({"ml_neden", ml_neden, "null"});
-
-    FirmColumns out;
-    std::vector<FirmColumns::Array>& arrays = out.rows;
+    std::vector<FirmColumns::Array>& arrays = out_.rows;
     arrays.push_back({"muta", {}});
     arrays.push_back({"sube", {}});
     arrays.push_back({"bolge", {}});
-    for (const auto& c : copied) arrays.push_back({c.name, {}});
+    for (const auto& c : copied_) arrays.push_back({c.name, {}});
     arrays.push_back({"diag", {}});
 
-    const size_t np = periods.size();
-    out.skor.resize(np);
-    out.risk.resize(np);
-    out.bant.resize(np);
-    std::vector<const core::Column*> skor_cols(np), risk_cols(np);
-    for (size_t p = 0; p < np; ++p) {
-        skor_cols[p] = rows.find("ovik" + periods[p]);
-        risk_cols[p] = rows.find("r" + periods[p]);
+    const size_t np = periods_.size();
+    out_.skor.resize(np);
+    out_.risk.resize(np);
+    out_.bant.resize(np);
+    for (const std::string& p : periods_) {
+        skor_cols_.push_back(rows.find("ovik" + p));
+        risk_cols_.push_back(rows.find("r" + p));
     }
+    for (auto& a : arrays) every_.push_back(&a.cells);
+    for (auto& t : out_.skor) every_.push_back(&t);
+    for (auto& t : out_.risk) every_.push_back(&t);
+    start_over();
+}
 
-    // Every array, so a row's cells can be measured and taken back as one.
-    std::vector<std::string*> every;
-    for (auto& a : arrays) every.push_back(&a.cells);
-    for (auto& t : out.skor) every.push_back(&t);
-    for (auto& t : out.risk) every.push_back(&t);
+bool FirmColumnsBuilder::makes(const core::Table& rows, const std::vector<size_t>& order,
+                               const std::vector<std::string>& periods, const BranchNames& names,
+                               const core::Document* diag_index) const {
+    return &rows == &rows_ && (diag_index && diag_index->is_dict() ? diag_index : nullptr) == diag_index_ &&
+           order == order_ && periods == periods_ && names.by_branch == names_.by_branch;
+}
 
-    // The members' names and brackets, then each row's cells and band characters.
-    size_t used = 64 + arrays.size() * 24 + np * 4;
-    std::vector<size_t> mark(every.size());
-    std::string key;
-    for (size_t r : order) {
-        for (size_t a = 0; a < every.size(); ++a) mark[a] = every[a]->size();
+void FirmColumnsBuilder::start_over() {
+    for (std::string* cells : every_) cells->clear();
+    for (std::string& b : out_.bant) b.clear();
+    out_.kept = 0;
+    next_ = 0;
+    used_ = 64 + out_.rows.size() * 24 + periods_.size() * 4;  // the members' names and brackets
+}
 
-        key = muta && !muta->is_null(r) ? muta->text_form(r) : "";
-        std::string& m = arrays[0].cells;
-        m += ',';
-        if (muta && !muta->is_null(r)) append_json_text(m, key); else m += "null";
-        auto it = names.by_branch.find(branch_key(sube_kodu, r));
-        arrays[1].cells += ',';
-        arrays[2].cells += ',';
-        if (it != names.by_branch.end()) {
-            append_json_text(arrays[1].cells, it->second.first);
-            append_json_text(arrays[2].cells, it->second.second);
-        } else {
-            arrays[1].cells += "null";
-            arrays[2].cells += "null";
-        }
-        for (size_t c = 0; c < copied.size(); ++c) {
-            std::string& t = arrays[3 + c].cells;
-            t += ',';
-            if (copied[c].source) append_json_cell(t, *copied[c].source, r); else t += copied[c].missing;
-        }
-        std::string& d = arrays.back().cells;
-        d += ',';
-        append_diag(d, diag_dict ? diag_index->as_dict().find(key) : nullptr);
-        for (size_t p = 0; p < np; ++p) {
-            std::string& skor = out.skor[p];
-            skor += ',';
-            if (skor_cols[p]) append_json_cell(skor, *skor_cols[p], r); else skor += "null";
-            std::string& risk = out.risk[p];
-            risk += ',';
-            if (risk_cols[p]) append_whole_risk(risk, *risk_cols[p], r); else risk += "null";
-        }
-
-        size_t row_size = np;  // one band character per period
-        for (size_t a = 0; a < every.size(); ++a) row_size += every[a]->size() - mark[a];
-        if (used + row_size > budget) {
-            for (size_t a = 0; a < every.size(); ++a) every[a]->resize(mark[a]);
+const FirmColumns& FirmColumnsBuilder::fit(size_t budget) {
+    if (budget < used_) start_over();
+    std::vector<size_t> mark(every_.size());
+    for (; next_ < order_.size(); ++next_) {
+        for (size_t a = 0; a < every_.size(); ++a) mark[a] = every_[a]->size();
+        const size_t r = order_[next_];
+        add_cells(r);
+        size_t row_size = periods_.size();  // one band character per period
+        for (size_t a = 0; a < every_.size(); ++a) row_size += every_[a]->size() - mark[a];
+        if (used_ + row_size > budget) {
+            for (size_t a = 0; a < every_.size(); ++a) every_[a]->resize(mark[a]);
             break;
         }
-        used += row_size;
-        for (size_t p = 0; p < np; ++p) {
-            const uint8_t code = skor_cols[p] ? core::score_band_code_at(*skor_cols[p], r) : core::NO_BAND;
-            out.bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);
-        }
-        ++out.kept;
+        used_ += row_size;
+        add_bands(r);
+        ++out_.kept;
     }
-    return out;
+    return out_;
+}
+
+void FirmColumnsBuilder::add_cells(size_t r) {
+    std::vector<FirmColumns::Array>& arrays = out_.rows;
+    key_ = muta_ && !muta_->is_null(r) ? muta_->text_form(r) : "";
+    std::string& m = arrays[0].cells;
+    m += ',';
+    if (muta_ && !muta_->is_null(r)) append_json_text(m, key_); else m += "null";
+    auto it = names_.by_branch.find(branch_key(sube_kodu_, r));
+    arrays[1].cells += ',';
+    arrays[2].cells += ',';
+    if (it != names_.by_branch.end()) {
+        append_json_text(arrays[1].cells, it->second.first);
+        append_json_text(arrays[2].cells, it->second.second);
+    } else {
+        arrays[1].cells += "null";
+        arrays[2].cells += "null";
+    }
+    for (size_t c = 0; c < copied_.size(); ++c) {
+        std::string& t = arrays[3 + c].cells;
+        t += ',';
+        if (copied_[c].source) append_json_cell(t, *copied_[c].source, r); else t += copied_[c].missing;
+    }
+    std::string& d = arrays.back().cells;
+    d += ',';
+    append_diag(d, diag_index_ ? diag_index_->as_dict().find(key_) : nullptr);
+    for (size_t p = 0; p < periods_.size(); ++p) {
+        std::string& skor = out_.skor[p];
+        skor += ',';
+        if (skor_cols_[p]) append_json_cell(skor, *skor_cols_[p], r); else skor += "null";
+        std::string& risk = out_.risk[p];
+        risk += ',';
+        if (risk_cols_[p]) append_whole_risk(risk, *risk_cols_[p], r); else risk += "null";
+    }
+}
+
+void FirmColumnsBuilder::add_bands(size_t r) {
+    for (size_t p = 0; p < periods_.size(); ++p) {
+        const uint8_t code = skor_cols_[p] ? core::score_band_code_at(*skor_cols_[p], r) : core::NO_BAND;
+        out_.bant[p] += code == core::NO_BAND ? '-' : static_cast<char>('0' + code);
+    }
 }
 
 void FirmColumns::write_json(std::ostream& os) const {

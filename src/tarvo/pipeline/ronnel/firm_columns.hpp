@@ -15,6 +15,7 @@
 // band position ("0".."4", see core/score_bands) or "-" for none.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -40,11 +41,52 @@ struct FirmColumns {
     void write_json(std::ostream& os) const;
 };
 
-// `order`: row positions of `rows` to write, in page order. `periods`: the text forms of the
-// scoreboard's periods, oldest first. `diag_index`: the scoreboard's diagnostic index (or none).
-// Rows are written while the JSON stays within `budget` bytes.
-FirmColumns build_firm_columns(const core::Table& rows, const std::vector<size_t>& order,
-                               const std::vector<std::string>& periods, const BranchNames& names,
-                               const core::Document* diag_index, size_t budget);
+// The firm columns of the rows at `order` (row positions of `rows`, in page order), added a row at
+// a time. `periods`: the text forms of the scoreboard's periods, oldest first. `diag_index`: the
+// scoreboard's diagnostic index (or none). `rows` and `diag_index` must outlive the builder.
+//
+// fit(budget) holds the rows, in order, that keep the JSON within `budget` bytes: the same columns
+// for a budget whatever was fitted before. A larger budget continues from the rows already made
+// (the admin page shows the manager page's firms and more), a smaller one starts over.
+class FirmColumnsBuilder {
+public:
+    FirmColumnsBuilder(const core::Table& rows, std::vector<size_t> order, std::vector<std::string> periods,
+                       BranchNames names, const core::Document* diag_index);
+    FirmColumnsBuilder(const FirmColumnsBuilder&) = delete;  // holds pointers into itself
+    FirmColumnsBuilder& operator=(const FirmColumnsBuilder&) = delete;
+
+    const FirmColumns& fit(size_t budget);
+
+    // Whether this builder makes the columns a builder with these arguments would make.
+    bool makes(const core::Table& rows, const std::vector<size_t>& order, const std::vector<std::string>& periods,
+               const BranchNames& names, const core::Document* diag_index) const;
+
+private:
+    // Plain columns copied cell by cell, and what a row table without the column gives (a missing
+    // flag column means no firm carries the flag).
+    struct Copied {
+        std::string name;
+        const core::Column* source;
+        const char* missing;
+    };
+    void start_over();
+    void add_cells(size_t r);
+    void add_bands(size_t r);
+
+    const core::Table& rows_;
+    const std::vector<size_t> order_;
+    const std::vector<std::string> periods_;
+    const BranchNames names_;
+    const core::Document* diag_index_;
+    const core::Column* muta_;
+    const core::Column* sube_kodu_;
+    std::vector<Copied> copied_;
+    std::vector<const core::Column*> skor_cols_, risk_cols_;
+    FirmColumns out_;
+    std::vector<std::string*> every_;  // every array of `out_`, so a row's cells can be taken back as one
+    size_t next_ = 0;                  // the position in `order_` of the next row to add
+    size_t used_ = 0;                  // bytes of JSON the kept rows take
+    std::string key_;                  // the row's firm key, reused
+};
 
 }  // namespace tarvo::ronnel

@@ -147,8 +147,13 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     const size_t fixed = rest.size() + page_json(mode, n_rows, n_passed, n_passed, widest).size() + kSlack;
     const size_t budget = fixed < data_room ? data_room - fixed : 0;
 
-    const FirmColumns firms = build_firm_columns(*rows, order, periods, read_branch_names(ref_csv_path),
-                                                 scoreboard.get("diag_index"), budget);
+    std::optional<FirmColumnsBuilder> own_builder;
+    std::optional<FirmColumnsBuilder>& builder = options.kept_firm_columns ? *options.kept_firm_columns : own_builder;
+    BranchNames names = read_branch_names(ref_csv_path);
+    const Document* diag_index = scoreboard.get("diag_index");
+    if (!builder || !builder->makes(*rows, order, periods, names, diag_index))
+        builder.emplace(*rows, order, periods, std::move(names), diag_index);
+    const FirmColumns& firms = builder->fit(budget);
     if (firms.kept < n_passed) notes.push_back(cut_note(firms.kept));
 
     core::AtomicFile file(html_path);

@@ -21,8 +21,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "tarvo/core/document.hpp"
+#include "tarvo/pipeline/ronnel/firm_columns.hpp"
 
 namespace tarvo::ronnel {
 
@@ -32,6 +34,10 @@ struct RenderOptions {
     RowFilter row_filter;                     // empty: every row
     double max_size_mb = 12.5;
     const core::Document* extra_data = nullptr;  // admin extra data, or none
+    // Where the page leaves its firm columns for a later page of the same scoreboard (none: not
+    // kept). A later page with the same firms in the same order (the admin page after the manager
+    // page) continues them instead of making them again; any other page makes its own.
+    std::optional<FirmColumnsBuilder>* kept_firm_columns = nullptr;
 };
 
 void render_html(const core::Document& scoreboard, const std::filesystem::path& html_path,
