@@ -282,8 +282,14 @@ TEST(RenderHtml, LargeAdminDataIsTrimmedWithANoteAndNeverEmptiesTheFirmTable) {
     ronnel::RenderOptions options;
     options.max_size_mb = limit_with_room(100000);
     options.extra_data = &extra_doc;
-    ronnel::render_html(scoreboard(50), dir.path() / "p.html", dir.path() / "missing.csv", options);
+    const core::Document sb = scoreboard(50);
+    ronnel::render_html(sb, dir.path() / "p.html", dir.path() / "missing.csv", options);
     const std::string page = core::read_file(dir.path() / "p.html");
+    // The view made apart and handed to the page gives the same page.
+    const ronnel::AdminView view = ronnel::page_admin_view(extra_doc, sb, options.max_size_mb);
+    options.admin_view = &view;
+    ronnel::render_html(sb, dir.path() / "given.html", dir.path() / "missing.csv", options);
+    EXPECT_EQ(core::read_file(dir.path() / "given.html"), page);
     EXPECT_LE(page.size(), static_cast<size_t>(options.max_size_mb * kMiB));
     const std::string data = page_data(page);
     EXPECT_NE(data.find("\"n_shown\":50"), std::string::npos);

@@ -218,6 +218,9 @@ Document admin_data_step(const fs::path& db_path, const Document& scoreboard, co
     return Document(std::move(extra));
 }
 
+// The administrator page's size limit in megabytes.
+constexpr double kAdminPageMb = 25;
+
 // The full, manager and administrator dashboards. The reference file is published with the
 // other outputs; the renderer reads this run's copy.
 void dashboards_step(const fs::path& db_path, const Document& scoreboard, const MartOutputs& outputs,
@@ -232,13 +235,18 @@ void dashboards_step(const fs::path& db_path, const Document& scoreboard, const 
         return manager_filter(row);
     };
     // The admin page shows the manager page's firms and more: it continues their columns, made
-    // after the admin data, whose reading is the run's peak at 100,000 firms.
+    // after the admin data, whose reading is the run's peak at 100,000 firms. Its admin view is
+    // made beside the manager page (both only read the scoreboard).
     const Document extra_data = admin_data_step(db_path, scoreboard, *rows, manager_filter);
+    std::future<ronnel::AdminView> admin_view =
+        std::async(vandel::run_threads() > 1 ? std::launch::async : std::launch::deferred,
+                   [&] { return ronnel::page_admin_view(extra_data, scoreboard, kAdminPageMb); });
     std::optional<ronnel::FirmColumnsBuilder> manager_columns;
     ronnel::render_html(scoreboard, outputs.manager_html, ref_csv,
                         ronnel::RenderOptions{row_filter, 12.5, nullptr, &manager_columns});
+    const ronnel::AdminView admin = admin_view.get();
     ronnel::render_html(scoreboard, outputs.admin_html, ref_csv,
-                        ronnel::RenderOptions{row_filter, 25, &extra_data, &manager_columns});
+                        ronnel::RenderOptions{row_filter, kAdminPageMb, &extra_data, &manager_columns, &admin});
 }
 
 }  // namespace

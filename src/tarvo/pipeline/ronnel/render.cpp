@@ -102,7 +102,21 @@ std::string limit_text(double mb) {
     return s + " MB";
 }
 
+// The bytes a page of `limit` bytes has for its data beside its code and libraries.
+size_t room_beside(const PageFrame& frame, size_t limit) {
+    const size_t frame_size = frame.before_data.size() + frame.after_data.size();
+    return frame_size < limit ? limit - frame_size : 0;
+}
+
+size_t limit_bytes(double max_size_mb) { return static_cast<size_t>(max_size_mb * 1024 * 1024); }
+
 }  // namespace
+
+AdminView page_admin_view(const Document& extra_data, const Document& scoreboard, double max_size_mb) {
+    // At most half of the data's room, so the firm table always has the rest.
+    return build_admin_view(extra_data, scoreboard,
+                            room_beside(page_frame(page_title(PageMode::admin)), limit_bytes(max_size_mb)) / 2);
+}
 
 void render_html(const Document& scoreboard, const std::filesystem::path& html_path,
                  const std::filesystem::path& ref_csv_path, const RenderOptions& options) {
@@ -112,7 +126,7 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
                               core::doc_kind_name(scoreboard.kind()));
 
     const PageMode mode = page_mode(options);
-    const size_t limit = static_cast<size_t>(options.max_size_mb * 1024 * 1024);
+    const size_t limit = limit_bytes(options.max_size_mb);
     core::RowsRef rows(scoreboard.get("rows"));
     const Document* meta = scoreboard.get("meta");
     const std::vector<std::string> periods = period_texts(meta);
@@ -121,18 +135,18 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     const int64_t n_passed = static_cast<int64_t>(order.size());
 
     const PageFrame frame = page_frame(page_title(mode));
-    const size_t frame_size = frame.before_data.size() + frame.after_data.size();
-    const size_t data_room = frame_size < limit ? limit - frame_size : 0;
+    const size_t data_room = room_beside(frame, limit);
 
     std::vector<std::string> notes;
     if (options.row_filter)
         notes.push_back(count_text(n_rows) + " firmadan " + count_text(n_passed) + " tanesi: yönetici filtresi");
     std::string admin_json = "null";
     if (mode == PageMode::admin) {
-        // The admin view gets at most half of the data's room, so the firm table always has the rest.
-        AdminView admin = build_admin_view(*options.extra_data, scoreboard, data_room / 2);
-        admin_json = std::move(admin.json);
-        notes.insert(notes.end(), admin.notes.begin(), admin.notes.end());
+        AdminView own;
+        const AdminView* admin = options.admin_view;
+        if (!admin) admin = &(own = page_admin_view(*options.extra_data, scoreboard, options.max_size_mb));
+        admin_json = admin->json;
+        notes.insert(notes.end(), admin->notes.begin(), admin->notes.end());
     }
     auto cut_note = [&](int64_t kept) {
         return count_text(n_passed) + " firmadan " + count_text(kept) + " tanesi gösteriliyor: sayfa boyut sınırı (" +

@@ -24,6 +24,7 @@
 #include <optional>
 
 #include "tarvo/core/document.hpp"
+#include "tarvo/pipeline/ronnel/admin_view.hpp"
 #include "tarvo/pipeline/ronnel/firm_columns.hpp"
 
 namespace tarvo::ronnel {
@@ -38,7 +39,14 @@ struct RenderOptions {
     // kept). A later page with the same firms in the same order (the admin page after the manager
     // page) continues them instead of making them again; any other page makes its own.
     std::optional<FirmColumnsBuilder>* kept_firm_columns = nullptr;
+    // The admin page's admin view, made beforehand by page_admin_view with the same data and size
+    // (none: made here).
+    const AdminView* admin_view = nullptr;
 };
+
+// The admin view an admin page of `max_size_mb` shows for `extra_data`, made apart from the page
+// so it can be made beside another one.
+AdminView page_admin_view(const core::Document& extra_data, const core::Document& scoreboard, double max_size_mb);
 
 void render_html(const core::Document& scoreboard, const std::filesystem::path& html_path,
                  const std::filesystem::path& ref_csv_path, const RenderOptions& options = {});
