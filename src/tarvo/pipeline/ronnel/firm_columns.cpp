@@ -47,6 +47,11 @@ void append_diag(std::string& out, const core::Document* firm) {
     out += out.size() == start ? "null" : "}";
 }
 
+// The diagnostic index when it is a mapping of firms, else none.
+const core::Document* firm_index(const core::Document* diag_index) {
+    return diag_index && diag_index->is_dict() ? diag_index : nullptr;
+}
+
 }  // namespace
 
 FirmColumnsBuilder::FirmColumnsBuilder(const core::Table& rows, std::vector<size_t> order,
@@ -56,7 +61,7 @@ FirmColumnsBuilder::FirmColumnsBuilder(const core::Table& rows, std::vector<size
       order_(std::move(order)),
       periods_(std::move(periods)),
       names_(std::move(names)),
-      diag_index_(diag_index && diag_index->is_dict() ? diag_index : nullptr),
+      diag_index_(firm_index(diag_index)),
       muta_(rows.find("muta")),
       sube_kodu_(rows.find("sube_kodu")) {
     const std::string son = periods_.empty() ? "" : periods_.back();
@@ -96,7 +101,7 @@ FirmColumnsBuilder::FirmColumnsBuilder(const core::Table& rows, std::vector<size
 bool FirmColumnsBuilder::makes(const core::Table& rows, const std::vector<size_t>& order,
                                const std::vector<std::string>& periods, const BranchNames& names,
                                const core::Document* diag_index) const {
-    return &rows == &rows_ && (diag_index && diag_index->is_dict() ? diag_index : nullptr) == diag_index_ &&
+    return &rows == &rows_ && firm_index(diag_index) == diag_index_ &&
            order == order_ && periods == periods_ && names.by_branch == names_.by_branch;
 }
 

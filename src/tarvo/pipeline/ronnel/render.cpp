@@ -1,6 +1,7 @@
 #include "tarvo/pipeline/ronnel/render.hpp"
 
 #include <algorithm>
+#include <string_view>
 
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/files.hpp"
@@ -140,12 +141,11 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     std::vector<std::string> notes;
     if (options.row_filter)
         notes.push_back(count_text(n_rows) + " firmadan " + count_text(n_passed) + " tanesi: yönetici filtresi");
-    std::string admin_json = "null";
+    AdminView own_admin;  // the admin page's view when none was made beforehand
+    const AdminView* admin = nullptr;
     if (mode == PageMode::admin) {
-        AdminView own;
-        const AdminView* admin = options.admin_view;
-        if (!admin) admin = &(own = page_admin_view(*options.extra_data, scoreboard, options.max_size_mb));
-        admin_json = admin->json;
+        admin = options.admin_view;
+        if (!admin) admin = &(own_admin = page_admin_view(*options.extra_data, scoreboard, options.max_size_mb));
         notes.insert(notes.end(), admin->notes.begin(), admin->notes.end());
     }
     auto cut_note = [&](int64_t kept) {
@@ -154,7 +154,9 @@ void render_html(const Document& scoreboard, const std::filesystem::path& html_p
     };
     std::string rest = ",\"meta\":" + meta_json(periods, meta) + ",\"flow_matrix\":" +
                        part_json(scoreboard, "flow_matrix") + ",\"band_snapshot\":" +
-                       part_json(scoreboard, "band_snapshot") + ",\"admin\":" + admin_json + "}";
+                       part_json(scoreboard, "band_snapshot") + ",\"admin\":";
+    rest += admin ? std::string_view(admin->json) : std::string_view("null");  // the view is not copied
+    rest += '}';
     // The header at its largest: every count at full width and the cut note present.
     std::vector<std::string> widest = notes;
     widest.push_back(cut_note(n_passed));
