@@ -224,6 +224,56 @@ TEST(Column, KindsWidenAndTextCellsStayIndependent) {
     EXPECT_EQ(t.get(1), Value("y"));
 }
 
+// Each cell as its storage and text ("int 7", "double 7.0", "null nan"), and the column's kind.
+std::vector<std::string> cells_of(const Column& c) {
+    std::vector<std::string> out = {kind_name(c.kind())};
+    for (size_t i = 0; i < c.size(); ++i) {
+        const Value v = c.get(i);
+        const char* storage = v.is_null() ? "null" : v.is_bool() ? "bool" : v.is_int() ? "int" : v.is_double() ? "double" : "text";
+        out.push_back(std::string(storage) + " " + c.text_form(i));
+    }
+    return out;
+}
+
+TEST(Column, AstypeOfAMovedColumnGivesTheCopysResult) {
+    // Kept as they stand only when the cells already have the kind's storage; every other case
+    // converts as the copy does.
+    Column pivoted(Kind::mixed, 4);  // doubles set into a column of nulls
+    pivoted.set_double(1, -0.0);
+    pivoted.set_double(3, 2.5);
+    const std::vector<std::pair<Column, Kind>> cases = {
+        {pivoted, f64},
+        {pivoted, i64},
+        {pivoted, mixed},
+        {pivoted, str},
+        {Column::of_i64({1, std::nullopt, -3}), f64},
+        {Column::of_i64({1, std::nullopt, -3}), i64},
+        {Column::of_f64({1.0, std::numeric_limits<double>::quiet_NaN(), std::nullopt}), f64},
+        {Column::of_f64({2.0, std::nullopt}), i64},
+        {Column::of_str({"4", std::nullopt}), f64},
+        {Column::of_str({"4", std::nullopt}), mixed},
+        {Column::from_values({true, nullptr}), f64},
+        {Column::from_values({int64_t{1}, 2.5, nullptr}), f64},
+        {Column(Kind::str, 2), f64},
+        {Column(Kind::str, 2), i64},
+        {Column(Kind::str, 2), str},
+        {Column(Kind::f64), i64},
+    };
+    // The cells made, or the error raised.
+    const auto outcome = [](auto convert) -> std::vector<std::string> {
+        try {
+            return cells_of(convert());
+        } catch (const ValueError& e) {
+            return {std::string("error: ") + e.what()};
+        }
+    };
+    for (size_t k = 0; k < cases.size(); ++k) {
+        const auto& [column, kind] = cases[k];
+        EXPECT_EQ(outcome([&] { return Column(column).astype(kind); }), outcome([&] { return column.astype(kind); }))
+            << "case " << k;
+    }
+}
+
 TEST(Column, NumericConversionFailsOrCoerces) {
     Column s = Column::of_str({"1", "x", std::nullopt});
     EXPECT_THROW(s.astype(f64), ValueError);

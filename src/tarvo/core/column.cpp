@@ -1,9 +1,11 @@
 #include "tarvo/core/column.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/parallel.hpp"
@@ -183,7 +185,7 @@ void Column::reserve(size_t n) {
     if (kind_ == Kind::str) texts_.reserve(n);
 }
 
-Column Column::astype(Kind k) const {
+Column Column::astype(Kind k) const& {
     Column out(k);
     out.reserve(size());
     for (size_t i = 0; i < size(); ++i) {
@@ -225,6 +227,17 @@ Column Column::astype(Kind k) const {
         }
     }
     return out;
+}
+
+Column Column::astype(Kind k) && {
+    const auto stored_as = [this](Tag tag) {
+        return std::all_of(tags_.begin(), tags_.end(), [tag](uint8_t t) { return t == kNull || t == tag; });
+    };
+    if (k == Kind::mixed || (k == Kind::f64 && stored_as(kReal)) || (k == Kind::i64 && stored_as(kInt))) {
+        kind_ = k;
+        return std::move(*this);
+    }
+    return std::as_const(*this).astype(k);
 }
 
 Column Column::to_numeric() const {

@@ -96,7 +96,11 @@ public:
     //  i64: like f64, then the value must be whole (ValueError otherwise);
     //  boolean: truthiness of numbers; texts are a ValueError;
     //  mixed: cells unchanged.
-    Column astype(Kind k) const;
+    Column astype(Kind k) const&;
+    // The same conversion; when every cell is already stored as the kind stores it (f64: doubles
+    // and nulls, i64: whole numbers and nulls, mixed: any), the cells are kept as they stand
+    // instead of copied.
+    Column astype(Kind k) &&;
     // Number conversion that never fails: cells that are not numbers become null (f64 result).
     Column to_numeric() const;
 

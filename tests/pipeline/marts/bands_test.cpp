@@ -252,6 +252,42 @@ TEST(SafeIntSeries, ResultKinds) {
     EXPECT_EQ(_safe_int_series(Column(Kind::mixed)).size(), 0u);
 }
 
+TEST(SafeIntSeries, AMovedColumnGivesTheCopysResult) {
+    // Period values as the scoreboard pivots them: doubles set into a column of nulls.
+    Column pivoted(Kind::mixed, 5);
+    pivoted.set_double(0, 105766526.0);
+    pivoted.set_double(2, -0.0);
+    pivoted.set_double(4, 1e300);
+    Column pivoted_with_nan = pivoted;
+    pivoted_with_nan.set_double(1, kNaN);
+    Column pivoted_with_int = pivoted;
+    pivoted_with_int.set(3, Value(int64_t{7}));
+    const std::vector<std::pair<Column, const char*>> cases = {
+        {pivoted, "doubles and nulls"},
+        {pivoted_with_nan, "a NaN among them"},
+        {pivoted_with_int, "a whole number among them"},
+        {Column::of_i64({3, std::nullopt, -9}), "whole numbers"},
+        {Column::of_f64({1.5, kInf, std::nullopt}), "doubles with an infinity"},
+        {Column::from_values({int64_t{1}, "2", nullptr}), "a text among numbers"},
+        {Column::from_values({false, 2.5}), "a boolean"},
+        {Column(Kind::mixed, 3), "all null, mixed"},
+        {Column(Kind::i64, 2), "all null, whole numbers"},
+        {Column(Kind::str, 2), "all null, texts"},
+        {Column(Kind::f64), "empty"},
+    };
+    for (const auto& [column, what] : cases) {
+        const Column copied = _safe_int_series(column);
+        const Column moved = _safe_int_series(Column(column));
+        EXPECT_EQ(moved.kind(), copied.kind()) << what;
+        ASSERT_EQ(moved.size(), copied.size()) << what;
+        for (size_t i = 0; i < copied.size(); ++i) {
+            const Value a = moved.get(i), b = copied.get(i);
+            EXPECT_TRUE(a == b && a.is_int() == b.is_int() && a.text_form() == b.text_form())
+                << what << ", row " << i << ": got " << show(a) << ", want " << show(b);
+        }
+    }
+}
+
 TEST(CleanStr, SingleValues) {
     expect_cases(_clean_str, {
         {"", "", "empty text stays"},

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "tarvo/core/text.hpp"
 
@@ -22,6 +23,14 @@ std::optional<int64_t> whole_text_as_int(std::string_view text) {
     auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
     if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
     return v;
+}
+
+// The kind of _safe_int_series's result, from the kinds of number among its cells.
+core::Kind safe_series_kind(bool any_int, bool any_real, core::Kind input) {
+    if (any_int && any_real) return core::mixed;
+    if (any_int) return core::i64;
+    if (any_real) return core::f64;
+    return input == core::i64 ? core::i64 : core::f64;
 }
 
 }  // namespace
@@ -81,15 +90,7 @@ core::Column _safe_int_series(const core::Column& s) {
         any_int |= tag[i] == 1;
         any_real |= tag[i] == 2;
     }
-    core::Kind kind;
-    if (any_int && any_real)
-        kind = core::mixed;
-    else if (any_int)
-        kind = core::i64;
-    else if (any_real)
-        kind = core::f64;
-    else
-        kind = (s.kind() == core::i64) ? core::i64 : core::f64;
+    const core::Kind kind = safe_series_kind(any_int, any_real, s.kind());
     core::Column out(kind);
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
@@ -100,6 +101,20 @@ core::Column _safe_int_series(const core::Column& s) {
         }
     }
     return out;
+}
+
+core::Column _safe_int_series(core::Column&& s) {
+    bool any_int = false, any_real = false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s.is_int_cell(i)) {
+            any_int = true;
+        } else if (s.is_double_cell(i) && !std::isnan(s.double_at(i))) {
+            any_real = true;
+        } else if (!s.is_null(i)) {  // a cell that needs converting
+            return _safe_int_series(std::as_const(s));
+        }
+    }
+    return std::move(s).astype(safe_series_kind(any_int, any_real, s.kind()));
 }
 
 core::Value _clean_str(const core::Value& val) {

@@ -71,6 +71,9 @@ core::Value _safe_int(const core::Value& val);
 // (each cell keeping its own kind) when both occur; with no number at all, the input's kind
 // when it is i64 or f64, else f64.
 core::Column _safe_int_series(const core::Column& s);
+// The same; a column whose cells are whole numbers, doubles other than NaN and nulls is kept as
+// it stands, not copied.
+core::Column _safe_int_series(core::Column&& s);
 
 // A text or null: null, a double NaN and the text forms "None", "<NA>", "nan" give null;
 // everything else gives its text form unchanged (no trimming; "" stays ""; 12 -> "12",

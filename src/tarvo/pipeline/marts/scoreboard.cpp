@@ -293,9 +293,9 @@ void add_period_columns(Table& rows, PeriodPivot& pivot, const std::vector<std::
         rows.set("ovik" + period_text[p], std::move(score));
     }
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("r" + period_text[p], _safe_int_series(Column(std::move(pivot.values[1][p]))));
+        rows.set("r" + period_text[p], _safe_int_series(std::move(pivot.values[1][p])));
     for (size_t p = 0; p < period_text.size(); ++p)
-        rows.set("rd" + period_text[p], _safe_int_series(Column(std::move(pivot.values[2][p]))));
+        rows.set("rd" + period_text[p], _safe_int_series(std::move(pivot.values[2][p])));
 }
 
 // son_risk: the latest period's combined risk as a whole number, 0 when missing.
@@ -394,7 +394,7 @@ Document _build_scoreboard(vandel::Vandel& con) {
     const std::vector<int64_t> son_risk = latest_risk(rows, son_text);
     rows.set("son_risk", Column::of_i64({son_risk.begin(), son_risk.end()}));
     if (has_depo)
-        for (size_t k = 0; k < 3; ++k) rows.set(kDepoColumns[k], _safe_int_series(pivot.depo[k]));
+        for (size_t k = 0; k < 3; ++k) rows.set(kDepoColumns[k], _safe_int_series(std::move(pivot.depo[k])));
     add_risk_distance_columns(rows, son_risk, period_text);
     order_rows(rows, son_risk);
 
