@@ -618,6 +618,8 @@ const double* CellChunk::doubles(size_t c) const {
     return v.reader->type == DUCKDB_TYPE_DOUBLE ? static_cast<const double*>(v.data) : nullptr;
 }
 
+bool CellChunk::holds_text(size_t c) const { return vectors_[c].reader->type == DUCKDB_TYPE_VARCHAR; }
+
 std::string_view CellChunk::text_form(size_t c, size_t i, std::string& scratch) const {
     const Vector& v = vectors_[c];
     if (is_null(c, i)) return scratch = core::null_text(kind_of(v.reader->type));

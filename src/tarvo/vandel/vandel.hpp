@@ -73,6 +73,8 @@ public:
     // Column c's cells as stored, when it is a DOUBLE column (nullptr otherwise): a null cell's
     // place holds no value. A large pivot reads its numbers here instead of through value().
     const double* doubles(size_t c) const;
+    // Whether column c is a text column, whose cells text_form() views in place.
+    bool holds_text(size_t c) const;
 
 private:
     friend class Vandel;

@@ -278,6 +278,14 @@ TEST(DiagIndexFull, UnreadableValueDeepInTheFindingsIsReported) {
               R"({"2":{"2401":{"bulgular":[{"katman":"L","kriter":"k","deger":2.0,"yeni":1}],"yeni_gruplar":[]}}})");
     EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] full hata: could not convert string to float: 'x'",
                                                          "  [DIAG] full: 1 firma, 1 bulgu"}));
+
+    // A date is read as its text, which is no number either.
+    Vandel dated(":memory:");
+    dated.execute("CREATE TABLE diag_eus_kapsam_diskalma (muta BIGINT, donem VARCHAR, katman VARCHAR, "
+                  "kriter VARCHAR, deger DATE, onceki_deger DOUBLE, aciklama VARCHAR, grup VARCHAR, yeni INTEGER); "
+                  "INSERT INTO diag_eus_kapsam_diskalma VALUES (3, '2401', 'L', 'k', '2024-01-31', NULL, NULL, NULL, 1)");
+    EXPECT_EQ(_build_diag_index_full(dated, {"3"}), "{}");
+    EXPECT_EQ(cap.out_lines().back(), "  [DIAG] full hata: could not convert string to float: '2024-01-31'");
 }
 
 TEST(DiagIndexFull, QuietEmptyResults) {
@@ -331,6 +339,10 @@ TEST(DiagIndexFull, CellsOfEveryKindAreStrictScriptSafeJson) {
          R"({"katman":true,"kriter":null,)"},
         {"not finite", "katman DOUBLE, kriter VARCHAR, deger DOUBLE", "'nan'::DOUBLE, 'k', 'inf'::DOUBLE",
          R"({"katman":null,"kriter":"k","deger":null,)"},
+        {"values read as numbers", "katman DATE, kriter DECIMAL(6,2), deger VARCHAR", "'2024-01-31', 12.5, ' 2.50 '",
+         R"({"katman":"2024-01-31","kriter":12.5,"deger":2.5,)"},
+        {"whole and flag values read as numbers", "katman SMALLINT, kriter BIGINT, deger BOOLEAN", "-3, 9007199254740993, true",
+         R"({"katman":-3,"kriter":9007199254740993,"deger":1.0,)"},
         {"text that could end the page's script", "katman VARCHAR, kriter VARCHAR, deger DOUBLE",
          "'</script>', 'a \"b\" & c', 1.5",
          R"({"katman":"\u003c/script\u003e","kriter":"a \"b\" \u0026 c","deger":1.5,)"},

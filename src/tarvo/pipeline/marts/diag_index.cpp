@@ -177,100 +177,68 @@ SlimIndex build_slim(vandel::Vandel& con, std::string_view sql) {
 
 bool table_exists(vandel::Vandel& con) { return con.query(kTableProbe).nrows() > 0; }
 
+// The detail query's columns, in its order.
+enum FindingColumn : size_t { kMuta, kDonem, kKatman, kKriter, kDeger, kOnceki, kAciklama, kGrup, kYeni };
+
 // The explanation or group of a finding when it carries one: present, and its text none of
-// "", "None", "nan".
-std::optional<std::string> meaningful_text(const core::Column* c, size_t i) {
-    if (!c || c->is_null(i)) return std::nullopt;
-    std::string t = c->text_form(i);
+// "", "None", "nan". The text is viewed in the chunk or in `scratch`.
+std::optional<std::string_view> meaningful_text(const vandel::CellChunk& chunk, size_t c, size_t i,
+                                                std::string& scratch) {
+    if (chunk.is_null(c, i)) return std::nullopt;
+    const std::string_view t = chunk.text_form(c, i, scratch);
     if (t.empty() || t == "None" || t == "nan") return std::nullopt;
     return t;
 }
 
 // A value converted to floating point. A NaN counts as missing, as a null does.
-std::optional<double> float_of(const core::Column* c, size_t i) {
-    if (!c || c->is_null(i)) return std::nullopt;
-    if (auto x = c->number_at(i)) {
-        if (std::isnan(*x)) return std::nullopt;
-        return *x;
+std::optional<double> float_of(const vandel::CellChunk& chunk, size_t c, size_t i) {
+    if (chunk.is_null(c, i)) return std::nullopt;
+    std::optional<double> x;
+    if (const double* stored = chunk.doubles(c)) {
+        x = stored[i];
+    } else if (const core::Value v = chunk.value(c, i); v.is_number()) {
+        x = v.to_double();
+    } else {  // a text, or a date's text
+        x = core::parse_number(v.as_text());
+        if (!x) throw core::ValueError("could not convert string to float: '" + v.as_text() + "'");
     }
-    const std::string t = c->text_form(i);
-    if (auto x = core::parse_number(t)) return *x;
-    throw core::ValueError("could not convert string to float: '" + t + "'");
+    if (std::isnan(*x)) return std::nullopt;
+    return x;
 }
 
-int64_t yeni_of(const core::Column* c, size_t i) {
-    std::optional<double> x = float_of(c, i);
+int64_t yeni_of(const vandel::CellChunk& chunk, size_t i) {
+    std::optional<double> x = float_of(chunk, kYeni, i);
     if (!x) return 0;
     if (auto n = core::truncate_to_int(*x)) return *n;
     throw core::ValueError("cannot convert " + core::format_double(*x) + " to integer");
 }
 
-// A stored cell of the finding as it is (null when the column is missing).
-void append_cell(std::string& out, const core::Column* c, size_t i) {
-    if (c)
-        ronnel::append_json_cell(out, *c, i);
-    else
+// A stored cell of the finding as it is.
+void append_cell(std::string& out, const vandel::CellChunk& chunk, size_t c, size_t i, std::string& scratch) {
+    if (chunk.is_null(c, i))
         out += "null";
-}
-
-// The detail query's columns, found once per chunk (null when the table lacks one).
-struct FindingColumns {
-    explicit FindingColumns(const core::Table& t)
-        : muta(t["muta"]), donem(t["donem"]), katman(t.find("katman")), kriter(t.find("kriter")),
-          aciklama(t.find("aciklama")), deger(t.find("deger")), onceki(t.find("onceki_deger")),
-          grup(t.find("grup")), yeni(t.find("yeni")) {}
-    const core::Column& muta;
-    const core::Column& donem;
-    const core::Column *katman, *kriter, *aciklama, *deger, *onceki, *grup, *yeni;
-};
-
-// One finding's mapping. Its group goes to `grup_out` ("" when it has none) and the returned
-// value is its "yeni".
-int64_t append_finding(std::string& out, const FindingColumns& c, size_t i, std::string& grup_out) {
-    out += "{\"katman\":";
-    append_cell(out, c.katman, i);
-    out += ",\"kriter\":";
-    append_cell(out, c.kriter, i);
-    if (auto a = meaningful_text(c.aciklama, i)) {
-        out += ",\"aciklama\":";
-        ronnel::append_json_text(out, *a);
-    }
-    if (auto d = float_of(c.deger, i)) {
-        out += ",\"deger\":";
-        ronnel::append_json_number(out, *d);
-    }
-    if (auto d = float_of(c.onceki, i)) {
-        out += ",\"onceki\":";
-        ronnel::append_json_number(out, *d);
-    }
-    grup_out.clear();
-    if (auto g = meaningful_text(c.grup, i)) {
-        grup_out = std::move(*g);
-        out += ",\"grup\":";
-        ronnel::append_json_text(out, grup_out);
-    }
-    const int64_t yeni = yeni_of(c.yeni, i);
-    out += ",\"yeni\":";
-    out += std::to_string(yeni);
-    out += '}';
-    return yeni;
+    else if (chunk.holds_text(c))
+        ronnel::append_json_text(out, chunk.text_form(c, i, scratch));
+    else
+        ronnel::append_json_value(out, chunk.value(c, i));
 }
 
 // The full index's text, written as the detail rows stream in: holding a quarter of a million
 // findings as a table, to group them before writing, added 75 MB to the run's peak. The rows come
 // ordered by muta, then donem, so a firm's rows, and a period's rows within the firm, arrive
 // together: each firm and each period opens at its first row and closes when the next begins.
+// Cells are read where the warehouse holds them: a table of each chunk, and a text copy of every
+// key and explanation, were most of the index's time.
 class FullIndexText {
 public:
-    void add(const core::Table& chunk) {
-        const FindingColumns c(chunk);
-        for (size_t i = 0; i < chunk.nrows(); ++i) {
-            key_ = c.muta.text_form(i);
-            if (firms_ == 0 || key_ != firm_) open_firm();
-            key_ = c.donem.text_form(i);
-            if (!in_period_ || key_ != period_) open_period();
+    void add(const vandel::CellChunk& chunk) {
+        for (size_t i = 0; i < chunk.rows(); ++i) {
+            const std::string_view firm = chunk.text_form(kMuta, i, firm_scratch_);
+            if (firms_ == 0 || firm != firm_) open_firm(firm);
+            const std::string_view period = chunk.text_form(kDonem, i, period_scratch_);
+            if (!in_period_ || period != period_) open_period(period);
             if (findings_in_period_++ > 0) out_ += ',';
-            if (append_finding(out_, c, i, grup_) == 1 && !grup_.empty() &&
+            if (append_finding(chunk, i) == 1 && !grup_.empty() &&
                 std::find(groups_.begin(), groups_.end(), grup_) == groups_.end())
                 groups_.push_back(grup_);
             ++findings_;
@@ -286,12 +254,43 @@ public:
     }
 
 private:
-    void open_firm() {
+    // One finding's mapping. Its group goes to grup_ ("" when it has none) and the returned value
+    // is its "yeni".
+    int64_t append_finding(const vandel::CellChunk& chunk, size_t i) {
+        out_ += "{\"katman\":";
+        append_cell(out_, chunk, kKatman, i, scratch_);
+        out_ += ",\"kriter\":";
+        append_cell(out_, chunk, kKriter, i, scratch_);
+        if (auto a = meaningful_text(chunk, kAciklama, i, scratch_)) {
+            out_ += ",\"aciklama\":";
+            ronnel::append_json_text(out_, *a);
+        }
+        if (auto d = float_of(chunk, kDeger, i)) {
+            out_ += ",\"deger\":";
+            ronnel::append_json_number(out_, *d);
+        }
+        if (auto d = float_of(chunk, kOnceki, i)) {
+            out_ += ",\"onceki\":";
+            ronnel::append_json_number(out_, *d);
+        }
+        grup_.clear();
+        if (auto g = meaningful_text(chunk, kGrup, i, scratch_)) {
+            grup_ = *g;
+            out_ += ",\"grup\":";
+            ronnel::append_json_text(out_, grup_);
+        }
+        const int64_t yeni = yeni_of(chunk, i);
+        out_ += ",\"yeni\":";
+        out_ += std::to_string(yeni);
+        out_ += '}';
+        return yeni;
+    }
+    void open_firm(std::string_view firm) {
         if (firms_++ > 0) {
             close_firm();
             out_ += ',';
         }
-        firm_.swap(key_);
+        firm_ = firm;
         ronnel::append_json_text(out_, firm_);
         out_ += ":{";
     }
@@ -299,12 +298,12 @@ private:
         close_period();
         out_ += '}';
     }
-    void open_period() {
+    void open_period(std::string_view period) {
         if (in_period_) {
             close_period();
             out_ += ',';
         }
-        period_.swap(key_);
+        period_ = period;
         ronnel::append_json_text(out_, period_);
         out_ += ":{\"bulgular\":[";
         in_period_ = true;
@@ -323,7 +322,8 @@ private:
     }
 
     std::string out_ = "{";
-    std::string firm_, period_, key_, grup_;
+    std::string firm_, period_, grup_;
+    std::string firm_scratch_, period_scratch_, scratch_;  // text forms of cells that are not texts
     std::vector<std::string> groups_;  // the open period's new groups, in order of arrival
     size_t firms_ = 0, findings_ = 0, findings_in_period_ = 0;
     bool in_period_ = false;  // a period of the open firm is open
@@ -393,7 +393,7 @@ std::string _build_diag_index_full(vandel::Vandel& con, const std::vector<std::s
             con.run_with_out(out, kFilterInsert);
         }
         FullIndexText index;
-        con.for_each_chunk(kDetail, [&index](core::Table& chunk) { index.add(chunk); });
+        con.for_each_cell_chunk(kDetail, [&index](const vandel::CellChunk& chunk) { index.add(chunk); });
         con.execute(kFilterDrop);
 
         if (index.findings() == 0) return "{}";

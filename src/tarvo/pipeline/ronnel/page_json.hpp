@@ -26,6 +26,8 @@ void append_json_number(std::string& out, double x);
 // Appends one cell as script-safe JSON: null, true/false, a number (NaN and infinities as
 // null), or a quoted text.
 void append_json_cell(std::string& out, const core::Column& column, size_t row);
+// The same for a value.
+void append_json_value(std::string& out, const core::Value& value);
 
 // Appends a quoted, script-safe JSON text.
 void append_json_text(std::string& out, std::string_view text);
