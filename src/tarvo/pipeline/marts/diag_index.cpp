@@ -198,9 +198,11 @@ std::optional<double> float_of(const vandel::CellChunk& chunk, size_t c, size_t 
         x = stored[i];
     } else if (const core::Value v = chunk.value(c, i); v.is_number()) {
         x = v.to_double();
-    } else {  // a text, or a date's text
+    } else if (v.is_text()) {  // a text, or a date's text
         x = core::parse_number(v.as_text());
         if (!x) throw core::ValueError("could not convert string to float: '" + v.as_text() + "'");
+    } else {
+        return std::nullopt;
     }
     if (std::isnan(*x)) return std::nullopt;
     return x;
@@ -227,8 +229,8 @@ void append_cell(std::string& out, const vandel::CellChunk& chunk, size_t c, siz
 // findings as a table, to group them before writing, added 75 MB to the run's peak. The rows come
 // ordered by muta, then donem, so a firm's rows, and a period's rows within the firm, arrive
 // together: each firm and each period opens at its first row and closes when the next begins.
-// Cells are read where the warehouse holds them: a table of each chunk, and a text copy of every
-// key and explanation, were most of the index's time.
+// Cells are read where the warehouse holds them: a table made of each chunk, and a text copy of
+// every key and explanation, took much of the index's time.
 class FullIndexText {
 public:
     void add(const vandel::CellChunk& chunk) {
