@@ -268,7 +268,8 @@ TEST(Column, AstypeOfAMovedColumnGivesTheCopysResult) {
         }
     };
     for (size_t k = 0; k < cases.size(); ++k) {
-        const auto& [column, kind] = cases[k];
+        const Column& column = cases[k].first;
+        const Kind kind = cases[k].second;
         EXPECT_EQ(outcome([&] { return Column(column).astype(kind); }), outcome([&] { return column.astype(kind); }))
             << "case " << k;
     }
