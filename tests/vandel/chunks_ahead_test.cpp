@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/threads_scope.hpp"
 #include "support/thrown.hpp"
 #include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
@@ -14,18 +15,7 @@
 namespace tarvo::vandel {
 namespace {
 
-class ThreadsScope {
-public:
-    explicit ThreadsScope(int64_t threads) : saved_(engine_settings()) {
-        set_engine_settings({saved_.memory_limit_bytes, threads});
-    }
-    ~ThreadsScope() { set_engine_settings(saved_); }
-    ThreadsScope(const ThreadsScope&) = delete;
-    ThreadsScope& operator=(const ThreadsScope&) = delete;
-
-private:
-    EngineSettings saved_;
-};
+using testing::ThreadsScope;
 
 constexpr int64_t kRows = 200'000;  // about a hundred chunks
 const std::string kRangeSql = "SELECT range AS i, range * 2 AS j FROM range(" + std::to_string(kRows) + ")";

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/threads_scope.hpp"
 #include "tarvo/core/console.hpp"
 #include "tarvo/core/json.hpp"
 #include "tarvo/pipeline/marts/diag_index.hpp"
@@ -17,6 +19,7 @@ namespace tarvo::marts {
 namespace {
 
 using core::Document;
+using testing::ThreadsScope;
 using vandel::Vandel;
 
 std::string compact(const Document& d) { return core::to_json(d, core::JsonStyle::compact); }
@@ -100,6 +103,22 @@ TEST(DiagIndexSlim, ChoosesQueryFallsBackAndReports) {
         EXPECT_EQ(cap.out_lines(), c.lines) << c.name;
         EXPECT_EQ(cap.err(), "") << c.name;
     }
+    // Read ahead on a second connection (or, on one thread, where it is wanted): the same index and
+    // lines, printed only when it is wanted.
+    for (const int64_t threads : {1, 2}) {
+        const ThreadsScope scope(threads);
+        for (const auto& c : cases) {
+            Vandel con(":memory:");
+            if (!c.setup.empty()) con.execute(c.setup);
+            core::ConsoleCapture cap;
+            SlimIndexAhead ahead(con);
+            EXPECT_EQ(cap.out(), "") << c.name << ", " << threads << " thread(s)";
+            Document index = _build_diag_index_slim(con, ahead);
+            EXPECT_EQ(sorted_compact(index), c.index) << c.name << ", " << threads << " thread(s)";
+            EXPECT_EQ(cap.out_lines(), c.lines) << c.name << ", " << threads << " thread(s)";
+            EXPECT_EQ(cap.err(), "") << c.name << ", " << threads << " thread(s)";
+        }
+    }
 }
 
 TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
@@ -143,18 +162,24 @@ TEST(DiagIndexSlim, FirmsAndPeriodsInTheOrderTheirRowsArrive) {
 }
 
 TEST(DiagIndexSlim, FallbackOnTableWithoutKatmanFailsAndIsReported) {
-    Vandel con(":memory:");
-    con.execute(
-        "CREATE TABLE diag_eus_kapsam_diskalma (muta BIGINT, donem VARCHAR, grup VARCHAR, yeni INTEGER); "
-        "INSERT INTO diag_eus_kapsam_diskalma VALUES (1, '2401', 'nan', 1)");
-    core::ConsoleCapture cap;
-    EXPECT_EQ(compact(_build_diag_index_slim(con)), "{}");
-    // The warehouse's message runs over several lines; its first line names the missing column.
-    const auto lines = cap.out_lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "  [DIAG] slim hata: Binder Error: Referenced column \"katman\" not found in FROM clause!");
-    EXPECT_NE(cap.err().find("BinderException: Binder Error: "), std::string::npos) << cap.err();
-    EXPECT_NE(cap.err().find("_build_diag_index_slim"), std::string::npos) << cap.err();
+    // The failure of a reading ahead comes out where the index is wanted, as the reading's own.
+    for (const bool ahead : {false, true}) {
+        Vandel con(":memory:");
+        con.execute(
+            "CREATE TABLE diag_eus_kapsam_diskalma (muta BIGINT, donem VARCHAR, grup VARCHAR, yeni INTEGER); "
+            "INSERT INTO diag_eus_kapsam_diskalma VALUES (1, '2401', 'nan', 1)");
+        const ThreadsScope scope(2);
+        core::ConsoleCapture cap;
+        std::optional<SlimIndexAhead> reading;
+        if (ahead) reading.emplace(con);
+        EXPECT_EQ(compact(reading ? _build_diag_index_slim(con, *reading) : _build_diag_index_slim(con)), "{}");
+        // The warehouse's message runs over several lines; its first line names the missing column.
+        const auto lines = cap.out_lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], "  [DIAG] slim hata: Binder Error: Referenced column \"katman\" not found in FROM clause!");
+        EXPECT_NE(cap.err().find("BinderException: Binder Error: "), std::string::npos) << cap.err();
+        EXPECT_NE(cap.err().find("_build_diag_index_slim"), std::string::npos) << cap.err();
+    }
 }
 
 TEST(DiagIndexSlim, AggregatesOncePerConnectionAndPrintsEachTime) {
@@ -182,6 +207,28 @@ TEST(DiagIndexSlim, AggregatesOncePerConnectionAndPrintsEachTime) {
     EXPECT_EQ(cap.out_lines(), (std::vector<std::string>{"  [DIAG] slim: 1 firma, 1 firma×dönem",
                                                          "  [DIAG] slim: 1 firma, 1 firma×dönem",
                                                          "  [DIAG] slim: 3 firma, 3 firma×dönem"}));
+}
+
+TEST(DiagIndexSlim, ReadingAheadKeepsOneAggregatePerConnection) {
+    const ThreadsScope scope(2);
+    Vandel con(":memory:");
+    con.execute(std::string(kFindings) +
+                "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES "
+                "(1, '2401', 'K', 'G1', 1)");
+    const std::string first = R"({"1":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}}})";
+    core::ConsoleCapture cap;
+    {
+        SlimIndexAhead ahead(con);
+        EXPECT_EQ(compact(_build_diag_index_slim(con, ahead)), first);
+    }
+    // Changes the memo cannot see: the index read ahead is the connection's, and a connection
+    // that keeps one reads no other ahead.
+    con.query("INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) "
+              "VALUES (2, '2401', 'K', 'G2', 1)");
+    EXPECT_EQ(compact(_build_diag_index_slim(con)), first);
+    SlimIndexAhead again(con);
+    EXPECT_EQ(compact(_build_diag_index_slim(con, again)), first);
+    EXPECT_EQ(cap.out_lines(), std::vector<std::string>(3, "  [DIAG] slim: 1 firma, 1 firma×dönem"));
 }
 
 // Periods with equal group lists share one entry, and the second request returns the first

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "tarvo/core/errors.hpp"
 #include "tarvo/core/table.hpp"
 #include "tarvo/pipeline/ronnel/page_json.hpp"
+#include "tarvo/vandel/engine_settings.hpp"
 #include "tarvo/vandel/vandel.hpp"
 
 namespace tarvo::marts {
@@ -333,51 +335,96 @@ private:
 
 }  // namespace
 
-Document _build_diag_index_slim(vandel::Vandel& con) {
+// What the probes and the aggregate gave, ready to be reported.
+struct SlimReading {
+    enum class State { no_table, no_columns, read } state = State::read;
+    std::string memo_key;
+    std::shared_ptr<const SlimIndex> slim;
+};
+
+namespace {
+
+const char* const kSlimMemo = "tarvo.marts.diag_index_slim/";
+
+// Probes the table and its columns and aggregates, unless the connection keeps the index in its
+// memo (keyed by the query chosen, so a table whose columns changed is aggregated afresh).
+// Prints nothing: the reading may run beside other work.
+SlimReading read_slim(vandel::Vandel& con) {
+    if (!table_exists(con)) return {SlimReading::State::no_table, {}, {}};
+    core::Table cols = con.query(kColumnProbe);
+    std::unordered_set<std::string> names;
+    for (size_t i = 0; i < cols.nrows(); ++i) names.insert(cols.column(0).text_form(i));
+
+    std::string_view sql;
+    if (names.count("grup") && names.count("yeni")) sql = kSlimByGroup;
+    else if (names.count("katman")) sql = kSlimByLayer;
+    else return {SlimReading::State::no_columns, {}, {}};
+
+    SlimReading reading;
+    reading.memo_key = std::string(kSlimMemo) + (sql == kSlimByGroup ? "grup" : "katman");
+    if (std::any* kept = con.memo(reading.memo_key))
+        if (auto* p = std::any_cast<std::shared_ptr<const SlimIndex>>(kept)) reading.slim = *p;
+    if (!reading.slim) {
+        SlimIndex built = build_slim(con, sql);
+        if (built.result_rows == 0) built = build_slim(con, kSlimFallback);
+        reading.slim = std::make_shared<const SlimIndex>(std::move(built));
+    }
+    return reading;
+}
+
+// The slim index as `read` gives it, reported; kept in the connection's memo, so a later call
+// returns the same shared index.
+template <class Read>
+Document report_slim(vandel::Vandel& con, Read&& read) {
     try {
-        if (!table_exists(con)) {
+        const SlimReading reading = read();
+        if (reading.state == SlimReading::State::no_table) {
             core::console().line("  [DIAG] Tablo yok, atlanıyor");
             return Document::empty_dict();
         }
-        core::Table cols = con.query(kColumnProbe);
-        std::unordered_set<std::string> names;
-        for (size_t i = 0; i < cols.nrows(); ++i) names.insert(cols.column(0).text_form(i));
-
-        std::string_view sql;
-        if (names.count("grup") && names.count("yeni")) sql = kSlimByGroup;
-        else if (names.count("katman")) sql = kSlimByLayer;
-        else {
+        if (reading.state == SlimReading::State::no_columns) {
             core::console().line("  [DIAG] Ne grup ne katman kolonu var");
             return Document::empty_dict();
         }
-
-        // The aggregate (with its fallback) runs once per connection and its index is kept in the
-        // connection's memo, keyed by the query chosen, so a table whose columns changed is
-        // aggregated afresh. A later call returns the same shared index.
-        const std::string memo_key =
-            std::string("tarvo.marts.diag_index_slim/") + (sql == kSlimByGroup ? "grup" : "katman");
-        std::shared_ptr<const SlimIndex> slim;
-        if (std::any* kept = con.memo(memo_key))
-            if (auto* p = std::any_cast<std::shared_ptr<const SlimIndex>>(kept)) slim = *p;
-        if (!slim) {
-            SlimIndex built = build_slim(con, sql);
-            if (built.result_rows == 0) built = build_slim(con, kSlimFallback);
-            slim = std::make_shared<const SlimIndex>(std::move(built));
-            con.set_memo(memo_key, slim);
-        }
-
-        if (slim->result_rows == 0) {
+        con.set_memo(reading.memo_key, reading.slim);
+        const SlimIndex& slim = *reading.slim;
+        if (slim.result_rows == 0) {
             core::console().line("  [DIAG] Bulgu yok");
             return Document::empty_dict();
         }
-        core::console().line("  [DIAG] slim: " + std::to_string(slim->index.size()) + " firma, " +
-                             std::to_string(slim->result_rows) + " firma×dönem");
-        return slim->index;
+        core::console().line("  [DIAG] slim: " + std::to_string(slim.index.size()) + " firma, " +
+                             std::to_string(slim.result_rows) + " firma×dönem");
+        return slim.index;
     } catch (const std::exception& e) {
         core::console().line(std::string("  [DIAG] slim hata: ") + e.what());
         core::console().traceback(e, "_build_diag_index_slim");
         return Document::empty_dict();
     }
+}
+
+}  // namespace
+
+SlimIndexAhead::SlimIndexAhead(vandel::Vandel& con) {
+    if (vandel::run_threads() < 2) return;
+    for (const char* query : {"grup", "katman"})
+        if (con.memo(std::string(kSlimMemo) + query)) return;  // read once per connection
+    reading_ = std::async(std::launch::async, [other = std::make_shared<vandel::Vandel>(con.another_connection())] {
+        auto reading = std::make_shared<const SlimReading>(read_slim(*other));
+        other->close();
+        return reading;
+    });
+}
+
+SlimIndexAhead::~SlimIndexAhead() {
+    if (reading_.valid()) reading_.wait();
+}
+
+Document _build_diag_index_slim(vandel::Vandel& con) {
+    return report_slim(con, [&] { return read_slim(con); });
+}
+
+Document _build_diag_index_slim(vandel::Vandel& con, SlimIndexAhead& ahead) {
+    return report_slim(con, [&] { return ahead.reading_.valid() ? *ahead.reading_.get() : read_slim(con); });
 }
 
 std::string _build_diag_index_full(vandel::Vandel& con, const std::vector<std::string>& entity_ids) {

@@ -20,6 +20,8 @@
 // None of these ends the run: every failure is reported and gives an empty mapping.
 #pragma once
 
+#include <future>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +63,27 @@ inline constexpr std::string_view kSlimByGroup =
 //   "  [DIAG] slim: <firms> firma, <rows> firma×dönem"
 //   "  [DIAG] slim hata: <message>"              any error (kind and message on standard error)
 core::Document _build_diag_index_slim(vandel::Vandel& con);
+
+struct SlimReading;
+
+// The slim index's probes and aggregate started ahead on a connection of their own to `con`'s
+// warehouse, so that the warehouse aggregates while the caller goes on with other work on `con`.
+// Nothing starts when the run may use one thread (engine_settings.hpp) or when `con` keeps the
+// index already. Hand it to _build_diag_index_slim(con, ahead), which reports the index there,
+// as the call without it would; until then nothing is printed. The connection is closed before
+// the index is handed over (or this object is destroyed).
+class SlimIndexAhead {
+public:
+    explicit SlimIndexAhead(vandel::Vandel& con);
+    ~SlimIndexAhead();
+    SlimIndexAhead(const SlimIndexAhead&) = delete;
+    SlimIndexAhead& operator=(const SlimIndexAhead&) = delete;
+
+private:
+    friend core::Document _build_diag_index_slim(vandel::Vandel& con, SlimIndexAhead& ahead);
+    std::future<std::shared_ptr<const SlimReading>> reading_;
+};
+core::Document _build_diag_index_slim(vandel::Vandel& con, SlimIndexAhead& ahead);
 
 // The full index of the firms in `entity_ids` (compared with the text of muta; duplicates and
 // keys that match nothing are harmless), as compact JSON ready to sit in a page: strict (a number

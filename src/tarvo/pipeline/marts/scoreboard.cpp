@@ -371,6 +371,8 @@ Document _build_scoreboard(vandel::Vandel& con) {
         return without_rows(std::move(meta));
     }
 
+    // The slim diagnostic index is aggregated beside the steps below, most of which keep one core.
+    SlimIndexAhead diag_index(con);
     const bool has_dim_extra = contains_name(con.column_names("dim_entity"), "son_izleme_kodu");
     const bool has_depo = contains_name(con.column_names("fact_periodic"), "depo_risk");
     std::string base_sql = std::string(kBaseSelect) + (has_dim_extra ? kBaseOptional : "") + kBaseFrom;
@@ -401,7 +403,7 @@ Document _build_scoreboard(vandel::Vandel& con) {
     Dict doc;
     doc.set("meta", Document(scoreboard_meta(periods, risk_periods, son_donem, rows)));
     doc.set("rows", Document::rows(std::move(rows)));
-    doc.set("diag_index", _build_diag_index_slim(con));
+    doc.set("diag_index", _build_diag_index_slim(con, diag_index));
     return Document(std::move(doc));
 }
 
