@@ -182,19 +182,24 @@ TEST(DiagIndexSlim, FallbackOnTableWithoutKatmanFailsAndIsReported) {
     }
 }
 
+// One new finding of firm 1 in group G1, and its slim index.
+constexpr const char* kOneFinding =
+    "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES (1, '2401', 'K', 'G1', 1)";
+constexpr const char* kOneFindingIndex = R"({"1":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}}})";
+// A finding of firm 2 added through query(), a change the memo cannot see.
+constexpr const char* kUnseenFinding =
+    "INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES (2, '2401', 'K', 'G2', 1)";
+
 TEST(DiagIndexSlim, AggregatesOncePerConnectionAndPrintsEachTime) {
     Vandel con(":memory:");
-    con.execute(std::string(kFindings) +
-                "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES "
-                "(1, '2401', 'K', 'G1', 1)");
-    const std::string first = R"({"1":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}}})";
+    con.execute(std::string(kFindings) + kOneFinding);
+    const std::string first = kOneFindingIndex;
     core::ConsoleCapture cap;
     EXPECT_EQ(compact(_build_diag_index_slim(con)), first);
 
-    // A change the memo cannot see (a statement run through query()) proves the second request
-    // reuses the first aggregate instead of running it again.
-    con.query("INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) "
-              "VALUES (2, '2401', 'K', 'G2', 1)");
+    // A change the memo cannot see proves the second request reuses the first aggregate instead of
+    // running it again.
+    con.query(kUnseenFinding);
     EXPECT_EQ(compact(_build_diag_index(con)), first);
 
     // A statement run for its effect discards the memo; so does a new connection.
@@ -212,10 +217,8 @@ TEST(DiagIndexSlim, AggregatesOncePerConnectionAndPrintsEachTime) {
 TEST(DiagIndexSlim, ReadingAheadKeepsOneAggregatePerConnection) {
     const ThreadsScope scope(2);
     Vandel con(":memory:");
-    con.execute(std::string(kFindings) +
-                "; INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) VALUES "
-                "(1, '2401', 'K', 'G1', 1)");
-    const std::string first = R"({"1":{"2401":{"bulgular":[],"yeni_gruplar":["G1"]}}})";
+    con.execute(std::string(kFindings) + kOneFinding);
+    const std::string first = kOneFindingIndex;
     core::ConsoleCapture cap;
     {
         SlimIndexAhead ahead(con);
@@ -223,8 +226,7 @@ TEST(DiagIndexSlim, ReadingAheadKeepsOneAggregatePerConnection) {
     }
     // Changes the memo cannot see: the index read ahead is the connection's, and a connection
     // that keeps one reads no other ahead.
-    con.query("INSERT INTO diag_eus_kapsam_diskalma (muta, donem, katman, grup, yeni) "
-              "VALUES (2, '2401', 'K', 'G2', 1)");
+    con.query(kUnseenFinding);
     EXPECT_EQ(compact(_build_diag_index_slim(con)), first);
     SlimIndexAhead again(con);
     EXPECT_EQ(compact(_build_diag_index_slim(con, again)), first);
