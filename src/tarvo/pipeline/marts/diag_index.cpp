@@ -408,9 +408,9 @@ SlimIndexAhead::SlimIndexAhead(vandel::Vandel& con) {
     if (vandel::run_threads() < 2) return;
     for (const char* query : {"grup", "katman"})
         if (con.memo(std::string(kSlimMemo) + query)) return;  // read once per connection
-    reading_ = std::async(std::launch::async, [other = std::make_shared<vandel::Vandel>(con.another_connection())] {
-        auto reading = std::make_shared<const SlimReading>(read_slim(*other));
-        other->close();
+    reading_ = std::async(std::launch::async, [other = con.another_connection()]() mutable {
+        auto reading = std::make_shared<const SlimReading>(read_slim(other));
+        other.close();
         return reading;
     });
 }
