@@ -1,8 +1,9 @@
 // Times the writing of a warehouse's scoreboard as compact JSON, apart from its building: builds
-// the scoreboard once, then writes it REPEATS times to a file that is thrown away (the file's text
-// is made as the run makes it, on THREADS threads).
+// the scoreboard once, then writes it REPEATS times to OUT_PATH, by default /dev/null (the file's
+// text is made as the run makes it, on THREADS threads). A file on disk adds the kernel's copying
+// of its bytes into the file cache, as the mart run has it.
 //
-//   scoreboard_json_bench DB_PATH [THREADS] [REPEATS]
+//   scoreboard_json_bench DB_PATH [THREADS] [REPEATS] [OUT_PATH]
 //
 // Prints "rows: <firms>", then "json: <s> s" per repeat, then "peak: <kB> kB".
 #include <chrono>
@@ -17,7 +18,8 @@
 #include "tarvo/vandel/vandel.hpp"
 
 int main(int argc, char** argv) {
-    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(argc, argv);
+    const char* out_path = argc > 4 ? argv[4] : "/dev/null";
+    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(argc == 5 ? 4 : argc, argv);
     try {
         tarvo::core::Document scoreboard;
         {
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
         }
         std::printf("rows: %zu\n", tarvo::marts::scoreboard_row_count(scoreboard));
         for (int k = 0; k < repeats; ++k) {
-            std::ofstream out("/dev/null", std::ios::binary);
+            std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
             const auto start = std::chrono::steady_clock::now();
             tarvo::core::write_json(out, scoreboard, tarvo::core::JsonStyle::compact, threads);
             out.flush();
