@@ -207,4 +207,31 @@ TEST(Features, APeriodsFeaturesUseNoLaterData) {
     EXPECT_GT(compared, 1000u);
 }
 
+// Filling a feature's column gives what setting it row by row gives, whatever the rows held before
+// and whichever neighbouring features share the row's storage.
+TEST(FeatureMatrix, FillEqualsSettingEveryRow) {
+    const float nan = std::nanf("");
+    const std::vector<zavor::Feature> features = {zavor::kSkor, zavor::kYisSkor, zavor::kGecikmeGun,
+                                                  zavor::kEusHedef, zavor::kCiss, zavor::kSegEskk};
+    for (const zavor::Feature f : features) {
+        for (const float x : {0.0f, 1.0f, 2.5f, -3.0f, nan}) {
+            FeatureMatrix filled;
+            filled.resize(5);
+            for (size_t r = 0; r < filled.rows(); ++r)
+                for (size_t g = 0; g < kFeatureCount; ++g)  // every feature of the row made to differ
+                    filled.set(r, static_cast<zavor::Feature>(g), (r + g) % 3 == 0 ? nan : static_cast<float>((r + g) % 2));
+            FeatureMatrix by_row = filled;
+            filled.fill(f, x);
+            for (size_t r = 0; r < by_row.rows(); ++r) by_row.set(r, f, x);
+            for (size_t r = 0; r < by_row.rows(); ++r) {
+                const zavor::RawFeatures got = filled.row(r), want = by_row.row(r);
+                for (size_t g = 0; g < kFeatureCount; ++g)
+                    EXPECT_TRUE(got[g] == want[g] || (std::isnan(got[g]) && std::isnan(want[g])))
+                        << kFeatures[f].name << " = " << x << ", row " << r << ": " << kFeatures[g].name << " is "
+                        << got[g] << ", not " << want[g];
+            }
+        }
+    }
+}
+
 }  // namespace

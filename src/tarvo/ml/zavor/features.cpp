@@ -237,6 +237,18 @@ void FeatureMatrix::set(size_t r, Feature f, float x) {
     flags[r] = static_cast<uint16_t>(x != 0 && !std::isnan(x) ? flags[r] | bit : flags[r] & ~bit);
 }
 
+void FeatureMatrix::fill(Feature f, float x) {
+    if (kFeatures[f].kind == FeatureKind::continuous) {
+        for (size_t at = kSlot[f]; at < continuous.size(); at += kContinuousCount) continuous[at] = x;
+        return;
+    }
+    const auto bit = static_cast<uint16_t>(1u << kSlot[f]);
+    if (x != 0 && !std::isnan(x))
+        for (uint16_t& word : flags) word = static_cast<uint16_t>(word | bit);
+    else
+        for (uint16_t& word : flags) word = static_cast<uint16_t>(word & ~bit);
+}
+
 int32_t FeatureMatrix::period_of(size_t r) const {
     return static_cast<int32_t>(std::upper_bound(period_start.begin(), period_start.end(), r) - period_start.begin()) - 1;
 }
@@ -470,8 +482,7 @@ FeatureMatrix load_features(vandel::Vandel& con, int horizon) {
 
     // Each bronze source's values go to the row of their firm and period, found by number.
     for (const BronzeFeatures& source : bronze_features()) {
-        for (size_t r = 0; r < m.rows(); ++r)
-            for (Feature f : source.features) m.set(r, f, source.missing);
+        for (Feature f : source.features) m.fill(f, source.missing);
         con.for_each_number_chunk(bronze_sql(con, source), [&](const vandel::NumberChunk& chunk) {
             for (size_t i = 0; i < chunk.rows(); ++i) {
                 const int32_t r = row_of[slot_of(chunk, i)];

@@ -46,6 +46,7 @@ struct FeatureMatrix {
     // Rows r in [0, rows()) of a new matrix start out with every feature 0.
     void resize(size_t rows);
     void set(size_t r, Feature f, float x);  // a flag is set when x is neither 0 nor NaN
+    void fill(Feature f, float x);           // set(r, f, x) for every row
     int32_t period_of(size_t r) const;
     // First row of period `t` (rows() when there is none at or after it).
     size_t first_row_of(int32_t t) const;
