@@ -135,20 +135,26 @@ void into_dim_entity_order(Table& base) {
     base.reorder(order, vandel::run_threads());
 }
 
-// The score cell as the scoreboard carries it: "YI" stays, a number is rounded half to even
-// to a whole number, everything else (null, "None", "<NA>", "nan", other text, booleans,
-// NaN and infinities) is null.
-Value score_cell(const Column& c, size_t i) {
+// Appends the score cell as the scoreboard carries it: "YI" stays, a number is rounded half to
+// even to a whole number, everything else (null, "None", "<NA>", "nan", other text, booleans,
+// NaN and infinities) is null. Appended as what it is, without a Value per cell: a million
+// firms' scores are ten million cells.
+void push_score_cell(Column& out, const Column& c, size_t i) {
     std::optional<double> d;
     if (c.is_text_cell(i)) {
         const std::string& text = c.text_at(i);
-        if (text == "YI") return Value("YI");
+        if (text == "YI") {
+            out.push_text("YI");
+            return;
+        }
         d = core::parse_number(text);
     } else if (c.is_int_cell(i) || c.is_double_cell(i)) {
         d = c.number_at(i);
     }
-    if (!d || !std::isfinite(*d)) return Value();
-    return Value(static_cast<int64_t>(core::round_half_even(*d, 0)));
+    if (d && std::isfinite(*d))
+        out.push_int(static_cast<int64_t>(core::round_half_even(*d, 0)));
+    else
+        out.push_null();
 }
 
 // Whole part of a finite number (truncated toward zero).
@@ -289,7 +295,7 @@ void add_period_columns(Table& rows, PeriodPivot& pivot, const std::vector<std::
         const Column raw = std::move(pivot.values[0][p]);
         Column score(core::mixed);
         score.reserve(n);
-        for (size_t i = 0; i < n; ++i) score.push_back(score_cell(raw, i));
+        for (size_t i = 0; i < n; ++i) push_score_cell(score, raw, i);
         rows.set("ovik" + period_text[p], std::move(score));
     }
     for (size_t p = 0; p < period_text.size(); ++p)
