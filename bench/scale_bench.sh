@@ -52,17 +52,26 @@ median() {
   printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
 }
 
-# measure_runs NAME: runs the command in the array tool_cmd, after the one in ref_cmd when that is not empty,
-# $runs times, taking turns; sets wall and ref_wall (medians, s), peak and ref_peak (highest, kB), and times (each
-# run's seconds, "tool/reference").
+# measure_runs NAME [DIR...]: runs the command in the array tool_cmd, after the one in ref_cmd when that is not
+# empty, $runs times, taking turns; sets wall and ref_wall (medians, s), peak and ref_peak (highest, kB), and times
+# (each run's seconds, "tool/reference"). What the DIRs hold (the runs' outputs) is removed before every run,
+# untimed, so each run writes its files afresh as the first did: replacing a gigabyte written moments before cost
+# about a second more.
+clear_outputs() {
+  local dir
+  for dir in "$@"; do rm -rf "${dir:?}"/*; done
+}
 measure_runs() {
   local name=$1 i tool_walls=() ref_walls=() tool_peak=0
+  local outputs=("${@:2}")
   ref_wall=0 ref_peak=0 times=""
   for ((i = 1; i <= runs; i++)); do
     if [[ ${#ref_cmd[@]} -gt 0 ]]; then
+      clear_outputs "${outputs[@]}"
       measure "$name-ref" "${ref_cmd[@]}"
       ref_walls+=("$wall"); ((peak > ref_peak)) && ref_peak=$peak
     fi
+    clear_outputs "${outputs[@]}"
     measure "$name" "${tool_cmd[@]}"
     tool_walls+=("$wall"); ((peak > tool_peak)) && tool_peak=$peak
     times+="${times:+, }$wall${ref_walls[*]:+/${ref_walls[-1]}}"
@@ -80,7 +89,7 @@ row_marts_1m() {
   mkdir -p "$work/m1/db"
   "$build/bench/silver_warehouse_gen" "$work/m1/db/ovik.duckdb" "$firms" 12 >/dev/null
   ref_cmd=() tool_cmd=("$build/tarvo" marts "$work/m1/db/ovik.duckdb")
-  measure_runs marts-1m
+  measure_runs marts-1m "$work/m1/outputs"
   report marts-1m "$firms firms x 12: ${wall} s, peak $(mb "$peak")   (goal <= 15 s, <= 1024 MB)   runs: $times s"
   rm -rf "$work/m1"
 }
@@ -103,7 +112,7 @@ row_marts_100k() {
              "COPY backtest_${model}_firma TO '$out/backtest_${model}_firma.json' (FORMAT JSON, ARRAY true)")
   done
   ref_cmd=("$build/bench/warehouse_sql" "$work/m2/reference.duckdb" "${copies[@]}") tool_cmd=("$build/tarvo" marts "$db")
-  measure_runs marts-100k
+  measure_runs marts-100k "$work/m2/outputs" "$out"
   report marts-100k "$firms firms x 24: tarvo ${wall} s, peak $(mb "$peak"); engine alone ${ref_wall} s, peak $(mb "$ref_peak"); $(ratio "$wall" "$ref_wall")   (goal <= 1.3 x, <= 400 MB)   runs: $times s"
   rm -rf "$work/m2"
 }
