@@ -54,12 +54,14 @@ median() {
 
 # measure_runs NAME [DIR...]: runs the command in the array tool_cmd, after the one in ref_cmd when that is not
 # empty, $runs times, taking turns; sets wall and ref_wall (medians, s), peak and ref_peak (highest, kB), and times
-# (each run's seconds, "tool/reference"). What the DIRs hold (the runs' outputs) is removed before every run,
-# untimed, so each run writes its files afresh as the first did: replacing a gigabyte written moments before cost
-# about a second more.
+# (each run's seconds, "tool/reference"). Before every run, untimed, what the DIRs hold (the runs' outputs) is
+# removed and what is still on its way to disk is written (sync), so each run starts as the first did: replacing
+# a gigabyte written moments before cost about a second more, and a run beside the disk still writing the one
+# before it (or the generated warehouse) took seconds longer.
 clear_outputs() {
   local dir
   for dir in "$@"; do rm -rf "${dir:?}"/*; done
+  sync
 }
 measure_runs() {
   local name=$1 i tool_walls=() ref_walls=() tool_peak=0
