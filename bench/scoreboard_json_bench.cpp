@@ -6,6 +6,7 @@
 //   scoreboard_json_bench DB_PATH [THREADS] [REPEATS] [OUT_PATH]
 //
 // Prints "rows: <firms>", then "json: <s> s" per repeat, then "peak: <kB> kB".
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -18,8 +19,12 @@
 #include "tarvo/vandel/vandel.hpp"
 
 int main(int argc, char** argv) {
+    if (argc > 5) {
+        std::fprintf(stderr, "usage: %s DB_PATH [THREADS] [REPEATS] [OUT_PATH]\n", argv[0]);
+        return 2;
+    }
     const char* out_path = argc > 4 ? argv[4] : "/dev/null";
-    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(argc == 5 ? 4 : argc, argv);
+    const auto [db_path, threads, repeats] = tarvo::bench::warehouse_runs(std::min(argc, 4), argv);
     try {
         tarvo::core::Document scoreboard;
         {
