@@ -344,7 +344,10 @@ struct SlimReading {
 
 namespace {
 
-const char* const kSlimMemo = "tarvo.marts.diag_index_slim/";
+// The connection's memo key of the index an aggregate query gives.
+std::string slim_memo_key(std::string_view sql) {
+    return std::string("tarvo.marts.diag_index_slim/") + (sql == kSlimByGroup ? "grup" : "katman");
+}
 
 // Probes the table and its columns and aggregates, unless the connection keeps the index in its
 // memo (keyed by the query chosen, so a table whose columns changed is aggregated afresh).
@@ -361,7 +364,7 @@ SlimReading read_slim(vandel::Vandel& con) {
     else return {SlimReading::State::no_columns, {}, {}};
 
     SlimReading reading;
-    reading.memo_key = std::string(kSlimMemo) + (sql == kSlimByGroup ? "grup" : "katman");
+    reading.memo_key = slim_memo_key(sql);
     if (std::any* kept = con.memo(reading.memo_key))
         if (auto* p = std::any_cast<std::shared_ptr<const SlimIndex>>(kept)) reading.slim = *p;
     if (!reading.slim) {
@@ -406,8 +409,8 @@ Document report_slim(vandel::Vandel& con, Read&& read) {
 
 SlimIndexAhead::SlimIndexAhead(vandel::Vandel& con) {
     if (vandel::run_threads() < 2) return;
-    for (const char* query : {"grup", "katman"})
-        if (con.memo(std::string(kSlimMemo) + query)) return;  // read once per connection
+    for (const std::string_view sql : {kSlimByGroup, kSlimByLayer})
+        if (con.memo(slim_memo_key(sql))) return;  // read once per connection
     reading_ = std::async(std::launch::async, [other = con.another_connection()]() mutable {
         auto reading = std::make_shared<const SlimReading>(read_slim(other));
         other.close();
